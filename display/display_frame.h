@@ -1,0 +1,35 @@
+// The frame the LED display understands: "=" followed by the last seven characters of
+// the value's text, last character first. Built from the value's bits with integer
+// arithmetic only, so the host's floating-point settings cannot change a digit.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "driver/host_records.h"
+
+constexpr size_t kDisplayFrameSize = 8;
+constexpr uint8_t kFrameStart = '=';
+
+// Longest value text: "000", 39 integer digits, the point and three decimals. Buffers
+// leave room for one more digit, which a carry in the rounding could add.
+constexpr size_t kMaxValueText = 46;
+constexpr size_t kValueTextBuffer = kMaxValueText + 1;
+
+struct DisplayFrame {
+    uint8_t bytes[kDisplayFrameSize];
+};
+
+// The value's text, whose last seven characters the frame carries:
+//   v >= 0 (also -0 and +inf)      "000" + magnitude
+//   -10 < v < 0                    "-0"  + magnitude
+//   v <= -10 (also -inf and NaN)   "-"   + magnitude
+// The magnitude has three decimals: the value taken to 17 significant digits, then rounded
+// at the third decimal, halves away from zero. Infinities and NaN read "---.---".
+// text must hold kValueTextBuffer characters. Writes no terminator; returns the length.
+size_t FormatValueText(float value, char* text);
+
+DisplayFrame EncodeDisplayFrame(float value);
+
+// The frame for the value of the block's first item; returns the frame length, 8.
+size_t BuildDisplayFrame(const IoBlock& block, uint8_t* frame);

@@ -1,0 +1,132 @@
+// Integer-only. A float is m * 2^e with m < 2^24 and -149 <= e <= 104.
+//
+// Fractional values (e < 0): thousandths = m * 1000 / 2^s rounded half up, s = -e. The
+// intermediate rounding to 17 significant digits never changes that result here: it could
+// only move a remainder just below one half up to one half, but such a remainder is at
+// least 2^-s below one half, far more than the 17th digit can reach (about 10^-6 * 2^-s).
+//
+// Integral values (e >= 0): the integer is written out exactly, rounded half up to 17
+// significant digits with the positions after them written as zeros, and ".000" follows.
+#include "display/fixed3.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr int kSignificantDigits = 17;
+constexpr uint32_t kChunk = 1000000000u; // 10^9, the largest power of ten in 32 bits
+
+// Writes value in decimal, most significant digit first; returns the digit count.
+size_t WriteUnsigned(uint32_t value, char* out) {
+    char tmp[10];
+    size_t n = 0;
+    do {
+        tmp[n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    for (size_t i = 0; i < n; ++i)
+        out[i] = tmp[n - 1 - i];
+    return n;
+}
+
+void WriteThreeDecimals(uint32_t thousandths, char* out) {
+    out[0] = '.';
+    out[1] = static_cast<char>('0' + thousandths / 100);
+    out[2] = static_cast<char>('0' + thousandths / 10 % 10);
+    out[3] = static_cast<char>('0' + thousandths % 10);
+}
+
+size_t FormatFraction(uint32_t m, int s, char* out) {
+    const uint64_t scaled = static_cast<uint64_t>(m) * 1000u; // < 2^34
+    uint64_t thousandths = 0;
+    if (s < 36) { // beyond that, m * 1000 / 2^s is below one half
+        const uint64_t half = uint64_t{1} << (s - 1);
+        thousandths = (scaled >> s) + (((scaled & ((half << 1) - 1)) >= half) ? 1 : 0);
+    }
+    const uint32_t whole = static_cast<uint32_t>(thousandths / 1000u); // < 2^24
+    const size_t n = WriteUnsigned(whole, out);
+    WriteThreeDecimals(static_cast<uint32_t>(thousandths % 1000u), out + n);
+    return n + 4;
+}
+
+// m << e as four 32-bit limbs, least significant first; fits since m * 2^104 < 2^128.
+void ShiftIntoLimbs(uint32_t m, int e, uint32_t limbs[4]) {
+    limbs[0] = limbs[1] = limbs[2] = limbs[3] = 0;
+    const int word = e / 32;
+    const int bit = e % 32;
+    const uint64_t shifted = static_cast<uint64_t>(m) << bit;
+    limbs[word] = static_cast<uint32_t>(shifted);
+    if (word + 1 < 4)
+        limbs[word + 1] = static_cast<uint32_t>(shifted >> 32);
+}
+
+// Divides the limbs by 10^9 in place and returns the remainder.
+uint32_t DivideByChunk(uint32_t limbs[4]) {
+    uint64_t rest = 0;
+    for (int i = 3; i >= 0; --i) {
+        const uint64_t cur = (rest << 32) | limbs[i];
+        limbs[i] = static_cast<uint32_t>(cur / kChunk);
+        rest = cur % kChunk;
+    }
+    return static_cast<uint32_t>(rest);
+}
+
+bool IsZero(const uint32_t limbs[4]) { return (limbs[0] | limbs[1] | limbs[2] | limbs[3]) == 0; }
+
+// Half up at the 17th significant digit; the digits after it become zeros. May add a digit.
+size_t RoundToSignificant(char* digits, size_t n) {
+    if (n <= static_cast<size_t>(kSignificantDigits))
+        return n;
+    const bool up = digits[kSignificantDigits] >= '5';
+    memset(digits + kSignificantDigits, '0', n - kSignificantDigits);
+    if (!up)
+        return n;
+    for (int i = kSignificantDigits - 1; i >= 0; --i) {
+        if (digits[i] != '9') {
+            ++digits[i];
+            return n;
+        }
+        digits[i] = '0';
+    }
+    memmove(digits + 1, digits, n);
+    digits[0] = '1';
+    return n + 1;
+}
+
+size_t FormatInteger(uint32_t m, int e, char* out) {
+    uint32_t limbs[4];
+    ShiftIntoLimbs(m, e, limbs);
+
+    // Chunks of nine digits, least significant first, then written out in order.
+    uint32_t chunks[5];
+    int count = 0;
+    do {
+        chunks[count++] = DivideByChunk(limbs);
+    } while (!IsZero(limbs));
+
+    size_t n = WriteUnsigned(chunks[count - 1], out);
+    for (int i = count - 2; i >= 0; --i) {
+        uint32_t c = chunks[i];
+        for (int d = 8; d >= 0; --d) {
+            out[n + static_cast<size_t>(d)] = static_cast<char>('0' + c % 10);
+            c /= 10;
+        }
+        n += 9;
+    }
+    n = RoundToSignificant(out, n);
+    WriteThreeDecimals(0, out + n);
+    return n + 4;
+}
+
+} // namespace
+
+size_t FormatMagnitudeFixed3(uint32_t magnitudeBits, char* out) {
+    const int exponentField = static_cast<int>(magnitudeBits >> 23);
+    const uint32_t fraction = magnitudeBits & 0x7FFFFFu;
+    const uint32_t m = exponentField == 0 ? fraction : (fraction | 0x800000u);
+    const int e = (exponentField == 0 ? 1 : exponentField) - 150;
+
+    if (m == 0 || e < 0)
+        return FormatFraction(m, -e, out);
+    return FormatInteger(m, e, out);
+}

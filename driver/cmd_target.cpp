@@ -1,0 +1,94 @@
+#include "driver/cmd_target.h"
+
+#include "driver/ole_dispatch_impl.h"
+
+const CRuntimeClass kObjectRuntimeClass = {"CObject", 0, nullptr, nullptr};
+const CRuntimeClass kCmdTargetRuntimeClass = {"CCmdTarget", static_cast<int>(sizeof(CCmdTarget)),
+                                              nullptr, &kObjectRuntimeClass};
+
+namespace {
+
+void* WINAPI AllocFromProcessHeap(SIZE_T size) { return HeapAlloc(GetProcessHeap(), 0, size); }
+
+size_t DispatchOffset() { return MERUVIA_SUBOBJECT_OFFSET(CCmdTarget, m_xDispatch); }
+
+// What every CCmdTarget answers after its class's own rows.
+const InterfaceMapEntry* BaseInterfaceMap() {
+    static const InterfaceMapEntry map[] = {
+        {&IID_IDispatch, DispatchOffset()},
+        {nullptr, 0},
+    };
+    return map;
+}
+
+void* FindRow(const InterfaceMapEntry* map, REFIID iid, bool anyRow,
+              void* (*at)(void*, size_t), void* self) {
+    for (; map->piid != nullptr; ++map) {
+        if (!anyRow && !IsEqualIID(*map->piid, iid))
+            continue;
+        if (void* sub = at(self, map->nOffset))
+            return sub;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void*(WINAPI* g_pfnAllocObject)(SIZE_T) = AllocFromProcessHeap;
+
+void CCmdTarget::operator delete(void* p) noexcept {
+    if (p != nullptr)
+        HeapFree(GetProcessHeap(), 0, p);
+}
+
+CCmdTarget::~CCmdTarget() {
+    // An object destroyed while references are still counted (the class factory's failure
+    // path) tells the platform to drop any connections to it.
+    if (IsAutomationEnabled())
+        static_cast<const DispatchTable*>(m_xDispatch.pTable)->Disconnect(&m_xDispatch);
+}
+
+void CCmdTarget::OnFinalRelease() { delete this; }
+
+void* CCmdTarget::SubObjectAt(size_t offset) {
+    SubObject* sub = reinterpret_cast<SubObject*>(reinterpret_cast<char*>(this) + offset);
+    return sub->pTable != nullptr ? sub : nullptr;
+}
+
+void* CCmdTarget::GetInterface(REFIID iid) {
+    auto at = [](void* self, size_t offset) {
+        return static_cast<CCmdTarget*>(self)->SubObjectAt(offset);
+    };
+    const bool anyRow = IsEqualIID(iid, IID_IUnknown);
+    if (void* sub = FindRow(m_pInterfaceMap, iid, anyRow, at, this))
+        return sub;
+    return FindRow(BaseInterfaceMap(), iid, anyRow, at, this);
+}
+
+IUnknown* CCmdTarget::GetControllingUnknown() {
+    return static_cast<IUnknown*>(GetInterface(IID_IUnknown));
+}
+
+ULONG CCmdTarget::ExternalAddRef() { return static_cast<ULONG>(InterlockedIncrement(&m_dwRef)); }
+
+ULONG CCmdTarget::ExternalRelease() {
+    if (m_dwRef == 0)
+        return 0;
+    const LONG count = InterlockedDecrement(&m_dwRef);
+    if (count == 0)
+        OnFinalRelease();
+    return static_cast<ULONG>(count);
+}
+
+HRESULT CCmdTarget::ExternalQueryInterface(REFIID iid, void** ppv) {
+    if (ppv == nullptr)
+        return E_POINTER;
+    void* sub = GetInterface(iid);
+    *ppv = sub;
+    if (sub == nullptr)
+        return E_NOINTERFACE;
+    ExternalAddRef();
+    return S_OK;
+}
+
+void CCmdTarget::EnableAutomation() { m_xDispatch.pTable = &kOleDispatchTable; }

@@ -1,0 +1,87 @@
+// Base of the driver object and of the class-factory record: one reference count shared
+// by all interfaces, an ordered table of interface sub-objects, and the automation
+// (IDispatch) sub-object, present only once enabled.
+#pragma once
+
+#include <windows.h>
+#include <ole2.h>
+
+#include "driver/sub_object.h"
+
+// One row of an interface table: which identifier is answered by the sub-object at which
+// distance from the start of the object. A table ends with a row whose piid is null.
+struct InterfaceMapEntry {
+    const IID* piid;
+    size_t nOffset;
+};
+
+// Identifies a class at run time and creates its objects.
+struct CRuntimeClass {
+    const char* m_lpszClassName;
+    int m_nObjectSize;
+    class CCmdTarget* (*m_pfnCreateObject)(); // null where the class cannot be created
+    const CRuntimeClass* m_pBaseClass;
+};
+
+extern const CRuntimeClass kObjectRuntimeClass;    // "CObject"
+extern const CRuntimeClass kCmdTargetRuntimeClass; // "CCmdTarget"
+
+// Storage for component objects comes from the process heap through this function, which
+// a test may replace to simulate exhausted storage. Null when none is left.
+extern void*(WINAPI* g_pfnAllocObject)(SIZE_T size);
+
+class CCmdTarget {
+public:
+    // No exceptions: a failed allocation yields null and no constructor runs.
+    static void* operator new(size_t size) noexcept { return g_pfnAllocObject(size); }
+    static void operator delete(void* p) noexcept;
+
+    virtual const CRuntimeClass* GetRuntimeClass() const { return &kCmdTargetRuntimeClass; }
+    virtual ~CCmdTarget();
+    // Runs when Release brings the count to 0; destroys the object.
+    virtual void OnFinalRelease();
+
+    ULONG ExternalAddRef();
+    ULONG ExternalRelease();
+    HRESULT ExternalQueryInterface(REFIID iid, void** ppv);
+
+    // The sub-object that answers iid, or null; adds no reference.
+    void* GetInterface(REFIID iid);
+
+    // The sub-object IUnknown resolves to: the first present row of the table.
+    IUnknown* GetControllingUnknown();
+
+    // Sets the dispatch sub-object's table; from then on IUnknown resolves to it.
+    void EnableAutomation();
+    bool IsAutomationEnabled() const { return m_xDispatch.pTable != nullptr; }
+
+    volatile LONG m_dwRef = 1;
+    IUnknown* m_pOuterUnknown = nullptr; // never set: objects here cannot be aggregated
+    DWORD_PTR m_xInnerUnknown = 0;       // 0 is what makes the class factory refuse aggregation
+    SubObject m_xDispatch = {nullptr};
+    BOOL m_bResultExpected = TRUE;
+    void* m_pSpare = nullptr;
+
+protected:
+    // interfaceMap: the class's own rows, searched before the IDispatch row every
+    // CCmdTarget has. Kept as data so that lookups still work while the object is being
+    // destroyed (the platform may query it during the disconnect step).
+    explicit CCmdTarget(const InterfaceMapEntry* interfaceMap) : m_pInterfaceMap(interfaceMap) {}
+    CCmdTarget(const CCmdTarget&) = delete;
+    CCmdTarget& operator=(const CCmdTarget&) = delete;
+
+private:
+    void* SubObjectAt(size_t offset);
+    const InterfaceMapEntry* m_pInterfaceMap;
+};
+
+// The standard three slots every sub-object starts with: each finds the owning object and
+// does what the object's own QueryInterface, AddRef or Release does.
+template <class Owner, size_t (*Offset)()> struct UnknownSlots {
+    static Owner* Self(void* sub) { return OwnerOf<Owner>(static_cast<SubObject*>(sub), Offset()); }
+    static HRESULT STDMETHODCALLTYPE QueryInterface(void* sub, REFIID iid, void** ppv) {
+        return Self(sub)->ExternalQueryInterface(iid, ppv);
+    }
+    static ULONG STDMETHODCALLTYPE AddRef(void* sub) { return Self(sub)->ExternalAddRef(); }
+    static ULONG STDMETHODCALLTYPE Release(void* sub) { return Self(sub)->ExternalRelease(); }
+};

@@ -1,0 +1,134 @@
+#include "driver/meruvia_pro.h"
+
+#include <cstring>
+
+#include "addressing/block_rule.h"
+#include "addressing/device_address.h"
+#include "addressing/error_codes.h"
+#include "addressing/register_parser.h"
+#include "display/display_frame.h"
+#include "driver/host_interfaces.h"
+#include "driver/meruvia_pro_tables.h"
+#include "module/module_state.h"
+
+namespace {
+
+const InterfaceMapEntry kInterfaceMap[] = {
+    {&IID_IMeruviaPro, MERUVIA_SUBOBJECT_OFFSET(CMeruviaPro, m_xDispatch)},
+    {&IID_IDriverConfig, MERUVIA_SUBOBJECT_OFFSET(CMeruviaPro, m_xDriverConfig)},
+    {&IID_IDriverIo, MERUVIA_SUBOBJECT_OFFSET(CMeruviaPro, m_xDriverIo)},
+    {nullptr, 0},
+};
+
+} // namespace
+
+const CRuntimeClass CMeruviaPro::kRuntimeClass = {
+    "CMeruviaPro", static_cast<int>(sizeof(CMeruviaPro)), &CMeruviaPro::CreateObject,
+    &kCmdTargetRuntimeClass};
+
+CCmdTarget* CMeruviaPro::CreateObject() { return new CMeruviaPro; }
+
+CMeruviaPro::CMeruviaPro()
+    : CCmdTarget(kInterfaceMap), m_xDriverConfig{&kDriverConfigTable}, m_xDriverIo{&kDriverIoTable} {
+    EnableAutomation();
+    LockModule();
+}
+
+CMeruviaPro::~CMeruviaPro() {
+    ReleasePortOpenedHere();
+    UnlockModule();
+}
+
+int32_t CMeruviaPro::GetRegisterTable(const char*, const RegisterEntry** rows, int32_t* count) {
+    *rows = kRegisterTable;
+    *count = kRegisterCount;
+    return 1;
+}
+
+uint16_t CMeruviaPro::ParseTagAddress(const TagDef* tag, TagAddress* address) {
+    return ParseRegisterText(*tag, *address, kRegisterTable, kRegisterCount);
+}
+
+uint16_t CMeruviaPro::ParseRegisterText(const TagDef& tag, TagAddress& address,
+                                        const RegisterEntry* rows, int32_t rowCount) {
+    return ::ParseRegisterText(tag, address, rows, rowCount, m_nErrorCode);
+}
+
+int32_t CMeruviaPro::ParseDeviceAddress(const char* text, int32_t* device) {
+    if (ReadDeviceAddress(text, *device))
+        return 1;
+    m_nErrorCode = kErrAddressRange;
+    return 0;
+}
+
+const char* CMeruviaPro::GetErrorText() { return ErrorTextFor(m_nErrorCode); }
+
+int32_t CMeruviaPro::CanJoinBlock(const TagAddress* tag, int32_t kind, IoBlock* block) {
+    return CanTagJoinBlock(*tag, kind, *block);
+}
+
+int32_t CMeruviaPro::OpenPort(uint32_t, const PortConfig* config) {
+    // The name is read no further than its field, terminated or not.
+    char name[sizeof config->szPortName + 1] = {};
+    memcpy(name, config->szPortName, strnlen(config->szPortName, sizeof config->szPortName));
+
+    const LineSettings settings = {config->nBaudRate, static_cast<uint8_t>(config->nDataBits & 0xFF),
+                                   static_cast<uint8_t>(config->nParity & 0xFF),
+                                   MapStopBits(config->nStopBits)};
+    const SerialHandle port = OpenSerialPort(name, settings);
+    if (port == kNoSerialHandle)
+        return 0;
+    ReleasePortOpenedHere();
+    m_hComm = port;
+    m_bPortOpenedHere = true;
+    return 1;
+}
+
+int32_t CMeruviaPro::ClosePort() {
+    if (m_hComm != kNoSerialHandle) {
+        CloseSerialPort(m_hComm);
+        m_hComm = kNoSerialHandle;
+    }
+    m_bPortOpenedHere = false;
+    return 1;
+}
+
+int32_t CMeruviaPro::SetPortHandle(const PortHandleRecord* record) {
+    const SerialHandle adopted = static_cast<SerialHandle>(record->hPort);
+    if (adopted != m_hComm)
+        ReleasePortOpenedHere();
+    m_hComm = adopted;
+    m_bPortOpenedHere = false;
+    return 1;
+}
+
+void CMeruviaPro::ReleasePortOpenedHere() {
+    if (m_bPortOpenedHere && m_hComm != kNoSerialHandle)
+        CloseSerialPort(m_hComm);
+    if (m_bPortOpenedHere)
+        m_hComm = kNoSerialHandle;
+    m_bPortOpenedHere = false;
+}
+
+int32_t CMeruviaPro::WritePort(const uint8_t* data, int32_t length) {
+    if (data == nullptr || length <= 0 || m_hComm == kNoSerialHandle)
+        return 0;
+    // The bytes go out from a private, terminated copy.
+    const SIZE_T size = static_cast<SIZE_T>(length) + 2;
+    auto* copy = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, size));
+    if (copy == nullptr)
+        return 0;
+    memcpy(copy, data, static_cast<size_t>(length));
+    copy[length] = 0;
+    const int32_t written = WriteSerialPort(m_hComm, copy, length);
+    HeapFree(GetProcessHeap(), 0, copy);
+    return written == length ? 1 : 0;
+}
+
+int32_t CMeruviaPro::WriteBlock(const IoBlock* block) {
+    if (block->nKind == 0)
+        return 1;
+    uint8_t frame[kDisplayFrameSize];
+    const size_t n = BuildDisplayFrame(*block, frame);
+    return WritePort(frame, static_cast<int32_t>(n));
+}

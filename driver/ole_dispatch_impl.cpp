@@ -1,0 +1,70 @@
+#include "driver/ole_dispatch_impl.h"
+
+#include <cstring>
+
+#include "driver/cmd_target.h"
+
+HRESULT(STDAPICALLTYPE* g_pfnCoDisconnectObject)(LPUNKNOWN, DWORD) = CoDisconnectObject;
+
+namespace {
+
+size_t DispatchOffset() { return MERUVIA_SUBOBJECT_OFFSET(CCmdTarget, m_xDispatch); }
+
+using Slots = UnknownSlots<CCmdTarget, DispatchOffset>;
+
+HRESULT STDMETHODCALLTYPE GetTypeInfoCount(void*, UINT* pctinfo) {
+    if (pctinfo == nullptr)
+        return E_POINTER;
+    *pctinfo = 0;
+    return S_OK;
+}
+
+// No type information exists: index 0 is simply not implemented.
+HRESULT STDMETHODCALLTYPE GetTypeInfo(void*, UINT index, LCID, ITypeInfo**) {
+    return index != 0 ? E_INVALIDARG : E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE GetIDsOfNames(void*, REFIID riid, LPOLESTR* names, UINT count, LCID,
+                                        DISPID* ids) {
+    if (!IsEqualIID(riid, IID_NULL))
+        return DISP_E_UNKNOWNINTERFACE;
+    if (count == 0)
+        return DISP_E_UNKNOWNNAME;
+    if (names == nullptr || ids == nullptr)
+        return E_POINTER;
+    for (UINT i = 0; i < count; ++i)
+        ids[i] = DISPID_UNKNOWN;
+    return DISP_E_UNKNOWNNAME;
+}
+
+HRESULT STDMETHODCALLTYPE Invoke(void*, DISPID, REFIID riid, LCID, WORD, DISPPARAMS* params,
+                                 VARIANT* result, EXCEPINFO*, UINT*) {
+    if (result != nullptr)
+        memset(result, 0, sizeof *result);
+    if (!IsEqualIID(riid, IID_NULL))
+        return DISP_E_UNKNOWNINTERFACE;
+    if (params == nullptr)
+        return E_POINTER;
+    const bool onlyPropertyPut = params->cNamedArgs == 1 && params->rgdispidNamedArgs != nullptr &&
+                                 params->rgdispidNamedArgs[0] == DISPID_PROPERTYPUT;
+    if (params->cNamedArgs != 0 && !onlyPropertyPut)
+        return DISP_E_NONAMEDARGS;
+    return DISP_E_MEMBERNOTFOUND;
+}
+
+// Only acts when references are still counted: after a final release the count is 0.
+void STDMETHODCALLTYPE Disconnect(void* sub) {
+    CCmdTarget* self = Slots::Self(sub);
+    if (self->m_dwRef == 0)
+        return;
+    InterlockedIncrement(&self->m_dwRef); // keep the object alive through the platform's calls
+    g_pfnCoDisconnectObject(self->GetControllingUnknown(), 0);
+    self->m_dwRef = 0;
+}
+
+} // namespace
+
+const DispatchTable kOleDispatchTable = {
+    Slots::QueryInterface, Slots::AddRef,        Slots::Release, GetTypeInfoCount,
+    GetTypeInfo,           GetIDsOfNames,        Invoke,         Disconnect,
+};

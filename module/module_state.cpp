@@ -1,0 +1,26 @@
+#include "module/module_state.h"
+
+namespace {
+
+// Constant-initialized, so it is ready before any module-level object is constructed.
+AFX_MODULE_STATE g_moduleState;
+SRWLOCK g_factoryListLock = SRWLOCK_INIT;
+
+// Reaching zero has nothing to do in a module: unloading is the platform's decision,
+// made after it asks DllCanUnloadNow.
+void OnAllObjectsReleased() {}
+
+} // namespace
+
+AFX_MODULE_STATE* AfxGetModuleState() { return &g_moduleState; }
+
+void LockModule() { InterlockedIncrement(&g_moduleState.m_nObjectCount); }
+
+void UnlockModule() {
+    if (InterlockedDecrement(&g_moduleState.m_nObjectCount) == 0)
+        OnAllObjectsReleased();
+}
+
+FactoryListLock::FactoryListLock() { AcquireSRWLockExclusive(&g_factoryListLock); }
+
+FactoryListLock::~FactoryListLock() { ReleaseSRWLockExclusive(&g_factoryListLock); }

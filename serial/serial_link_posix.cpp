@@ -1,0 +1,148 @@
+// POSIX: termios on a file descriptor, with the same effects as the Windows backend:
+// exclusive open, the host's line settings, both directions flushed, and a write that
+// gives up after 60 ms per byte.
+#include "serial/serial_link.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace {
+
+bool ToSpeed(uint32_t baud, speed_t& speed) {
+    switch (baud) {
+    case 50: speed = B50; return true;
+    case 75: speed = B75; return true;
+    case 110: speed = B110; return true;
+    case 134: speed = B134; return true;
+    case 150: speed = B150; return true;
+    case 200: speed = B200; return true;
+    case 300: speed = B300; return true;
+    case 600: speed = B600; return true;
+    case 1200: speed = B1200; return true;
+    case 1800: speed = B1800; return true;
+    case 2400: speed = B2400; return true;
+    case 4800: speed = B4800; return true;
+    case 9600: speed = B9600; return true;
+    case 19200: speed = B19200; return true;
+    case 38400: speed = B38400; return true;
+    case 57600: speed = B57600; return true;
+    case 115200: speed = B115200; return true;
+    case 230400: speed = B230400; return true;
+#ifdef B460800
+    case 460800: speed = B460800; return true;
+#endif
+#ifdef B921600
+    case 921600: speed = B921600; return true;
+#endif
+    default: return false;
+    }
+}
+
+bool ToCharacterSize(uint8_t dataBits, tcflag_t& size) {
+    switch (dataBits) {
+    case 5: size = CS5; return true;
+    case 6: size = CS6; return true;
+    case 7: size = CS7; return true;
+    case 8: size = CS8; return true;
+    default: return false;
+    }
+}
+
+bool ToParityFlags(uint8_t parity, tcflag_t& flags) {
+    switch (parity) {
+    case 0: flags = 0; return true;
+    case 1: flags = PARENB | PARODD; return true;
+    case 2: flags = PARENB; return true;
+#ifdef CMSPAR
+    case 3: flags = PARENB | PARODD | CMSPAR; return true;
+    case 4: flags = PARENB | CMSPAR; return true;
+#endif
+    default: return false;
+    }
+}
+
+bool ApplySettings(int fd, const LineSettings& s) {
+    speed_t speed;
+    tcflag_t size;
+    tcflag_t parity;
+    if (!ToSpeed(s.baudRate, speed) || !ToCharacterSize(s.dataBits, size) ||
+        !ToParityFlags(s.parity, parity))
+        return false;
+
+    termios tio;
+    if (tcgetattr(fd, &tio) != 0)
+        return false;
+    tcflag_t parityMask = PARENB | PARODD;
+#ifdef CMSPAR
+    parityMask |= CMSPAR;
+#endif
+    tio.c_cflag &= ~(CSIZE | parityMask | CSTOPB);
+    tio.c_cflag |= size | parity | (s.stopBits == StopBits::Two ? CSTOPB : 0) | CLOCAL | CREAD;
+    // Bytes go out as they are, as on a Windows port.
+    tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+    if (cfsetispeed(&tio, speed) != 0 || cfsetospeed(&tio, speed) != 0)
+        return false;
+    return tcsetattr(fd, TCSANOW, &tio) == 0;
+}
+
+int64_t NowMs() {
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+} // namespace
+
+SerialHandle OpenSerialPort(const char* name, const LineSettings& settings) {
+    const int fd = open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    // TIOCEXCL keeps other openers out (except privileged ones); the lock covers those
+    // that cooperate.
+    if (!isatty(fd) || flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0 ||
+        !ApplySettings(fd, settings)) {
+        close(fd);
+        return -1;
+    }
+    tcflush(fd, TCIOFLUSH);
+    return fd;
+}
+
+void CloseSerialPort(SerialHandle port) {
+    if (port >= 0)
+        close(port);
+}
+
+int32_t WriteSerialPort(SerialHandle port, const uint8_t* data, int32_t length) {
+    if (port < 0 || length < 0)
+        return -1;
+    const int64_t deadline = NowMs() + static_cast<int64_t>(length) * kWriteTimeoutPerByteMs;
+    int32_t done = 0;
+    while (done < length) {
+        const ssize_t n = write(port, data + done, static_cast<size_t>(length - done));
+        if (n > 0) {
+            done += static_cast<int32_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN)
+            return done > 0 ? done : -1;
+        const int64_t left = deadline - NowMs();
+        if (left <= 0)
+            break;
+        pollfd p = {port, POLLOUT, 0};
+        const int ready = poll(&p, 1, static_cast<int>(left));
+        if (ready < 0 && errno != EINTR)
+            return done > 0 ? done : -1;
+        if (ready > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0)
+            return done > 0 ? done : -1;
+    }
+    return done;
+}

@@ -1,0 +1,72 @@
+// Windows: the port is a file handle; all I/O on it is synchronous.
+#include "serial/serial_link.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr DWORD kInputQueue = 1024;
+constexpr DWORD kOutputQueue = 512;
+constexpr DWORD kEventMask = EV_RXCHAR | EV_BREAK;
+constexpr DWORD kPurgeAll = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
+
+BYTE ToDcbStopBits(StopBits stopBits) {
+    switch (stopBits) {
+    case StopBits::Two:
+        return TWOSTOPBITS;
+    case StopBits::One:
+        break;
+    }
+    return ONESTOPBIT;
+}
+
+} // namespace
+
+SerialHandle OpenSerialPort(const char* name, const LineSettings& settings) {
+    static const char kDevicePrefix[] = "//./";
+    constexpr size_t kMaxName = 64;
+    const size_t nameLen = strnlen(name, kMaxName + 1);
+    if (nameLen > kMaxName)
+        return INVALID_HANDLE_VALUE;
+    char path[sizeof kDevicePrefix + kMaxName] = {};
+    memcpy(path, kDevicePrefix, sizeof kDevicePrefix - 1);
+    memcpy(path + sizeof kDevicePrefix - 1, name, nameLen);
+    HANDLE port = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (port == INVALID_HANDLE_VALUE)
+        return INVALID_HANDLE_VALUE;
+
+    SetupComm(port, kInputQueue, kOutputQueue);
+
+    // Read-modify-write: only the line settings change, the rest stays as the port had it.
+    DCB dcb = {};
+    dcb.DCBlength = sizeof dcb;
+    GetCommState(port, &dcb);
+    dcb.BaudRate = settings.baudRate;
+    dcb.ByteSize = settings.dataBits;
+    dcb.Parity = settings.parity;
+    dcb.StopBits = ToDcbStopBits(settings.stopBits);
+    if (!SetCommState(port, &dcb)) {
+        CloseHandle(port);
+        return INVALID_HANDLE_VALUE;
+    }
+
+    SetCommMask(port, kEventMask);
+    PurgeComm(port, kPurgeAll);
+    // Reads return at once; a write of n bytes gives up after 60 * n ms.
+    COMMTIMEOUTS timeouts = {MAXDWORD, 0, 0, kWriteTimeoutPerByteMs, 0};
+    SetCommTimeouts(port, &timeouts);
+    return port;
+}
+
+void CloseSerialPort(SerialHandle port) {
+    if (port != INVALID_HANDLE_VALUE)
+        CloseHandle(port);
+}
+
+int32_t WriteSerialPort(SerialHandle port, const uint8_t* data, int32_t length) {
+    DWORD written = 0;
+    if (!WriteFile(port, data, static_cast<DWORD>(length), &written, nullptr))
+        return -1;
+    return static_cast<int32_t>(written);
+}

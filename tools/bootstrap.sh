@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs what building and testing needs, from Debian's packages, and does nothing
+# when everything is already there. Safe to run on every build.
+set -euo pipefail
+
+need=()
+have_cmd() { command -v "$1" >/dev/null 2>&1; }
+have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+
+have_cmd cmake || need+=(cmake)
+have_cmd g++ || need+=(g++)
+have_cmd i686-w64-mingw32-g++-posix || need+=(g++-mingw-w64-i686)
+have_pkg mingw-w64-i686-dev || need+=(mingw-w64-i686-dev)
+have_cmd wine || need+=(wine)
+have_pkg wine32:i386 || need+=(wine32:i386)
+have_cmd socat || need+=(socat)
+have_pkg libgtest-dev || need+=(libgtest-dev)
+have_pkg libbenchmark-dev || need+=(libbenchmark-dev)
+have_cmd clang++ || need+=(clang)
+have_cmd iconv || need+=(libc-bin)
+
+if [ ${#need[@]} -eq 0 ]; then
+    exit 0
+fi
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "bootstrap: missing packages: ${need[*]}; run this script as root to install them" >&2
+    exit 1
+fi
+
+echo "bootstrap: installing ${need[*]}"
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+fi
+apt-get update -qq
+DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
