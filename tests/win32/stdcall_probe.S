@@ -3,7 +3,8 @@
 #
 # Pushes args[count-1] .. args[0] and calls fn, as a host calls an interface slot. A
 # __stdcall callee removes its own arguments, so *stackLeft is 0 when the callee took
-# exactly `count` 32-bit arguments in that convention; any other value means a wrong
+# exactly `count` 32-bit arguments in that convention; otherwise it is the number of bytes
+# the callee left behind (negative: removed too many), which means a wrong
 # argument count or calling convention. Returns EAX (its low 16 bits for 16-bit results).
     .text
     .globl _CallWithStackCheck
@@ -22,8 +23,8 @@ _CallWithStackCheck:
     pushl (%edi,%ecx,4)
     jmp 1b
 2:  call *8(%ebp)
-    movl %esp, %ecx
-    subl %esi, %ecx
+    movl %esi, %ecx
+    subl %esp, %ecx
     movl 20(%ebp), %edi
     movl %ecx, (%edi)
     movl %esi, %esp
