@@ -4,6 +4,9 @@
 
 #include "display/fixed3.h"
 
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the frame is assembled little-endian");
+static_assert(kDisplayFrameSize == sizeof(uint64_t));
+
 namespace {
 
 constexpr uint32_t kSignBit = 0x80000000u;
@@ -13,7 +16,7 @@ constexpr uint32_t kTenBits = 0x41200000u; // 10.0f
 
 const char kNotANumberText[] = "---.---";
 
-enum class SignCase { NotNegative, SmallNegative, OtherNegative };
+enum class SignCase { NotNegative = 0, SmallNegative = 1, OtherNegative = 2 };
 
 SignCase ClassifySign(uint32_t bits) {
     const uint32_t magnitude = bits & kMagnitudeMask;
@@ -25,17 +28,13 @@ SignCase ClassifySign(uint32_t bits) {
     return magnitude < kTenBits ? SignCase::SmallNegative : SignCase::OtherNegative;
 }
 
-const char* PrefixFor(SignCase c) {
-    switch (c) {
-    case SignCase::NotNegative:
-        return "000";
-    case SignCase::SmallNegative:
-        return "-0";
-    case SignCase::OtherNegative:
-        return "-";
-    }
-    return "";
-}
+struct Prefix {
+    char text[4];
+    size_t length;
+};
+
+// Indexed by SignCase.
+constexpr Prefix kPrefixes[] = {{"000", 3}, {"-0", 2}, {"-", 1}};
 
 } // namespace
 
@@ -43,9 +42,9 @@ size_t FormatValueText(float value, char* text) {
     uint32_t bits;
     memcpy(&bits, &value, sizeof bits);
 
-    const char* prefix = PrefixFor(ClassifySign(bits));
-    const size_t prefixLen = strlen(prefix);
-    memcpy(text, prefix, prefixLen);
+    const Prefix& prefix = kPrefixes[static_cast<int>(ClassifySign(bits))];
+    const size_t prefixLen = prefix.length;
+    memcpy(text, prefix.text, sizeof prefix.text); // a fixed-size copy; the rest overwrites it
 
     const uint32_t magnitude = bits & kMagnitudeMask;
     if ((magnitude & kExponentMask) == kExponentMask) {
@@ -56,13 +55,19 @@ size_t FormatValueText(float value, char* text) {
 }
 
 DisplayFrame EncodeDisplayFrame(float value) {
-    char text[kValueTextBuffer];
+    // One byte in front of the text, so that the eight bytes ending at its last character
+    // can be read even for a seven-character text.
+    char buffer[1 + kValueTextBuffer];
+    char* text = buffer + 1;
+    buffer[0] = 0;
     const size_t n = FormatValueText(value, text);
+    // The last seven characters, last first: byte-swapping the eight bytes that end at the
+    // last character reverses them, and the start character takes the place of the eighth.
+    uint64_t window;
+    memcpy(&window, text + n - 8, sizeof window);
+    const uint64_t bytes = (__builtin_bswap64(window) << 8) | kFrameStart;
     DisplayFrame frame;
-    frame.bytes[0] = kFrameStart;
-    // Every text is at least seven characters long, so the window never starts before it.
-    for (size_t k = 1; k < kDisplayFrameSize; ++k)
-        frame.bytes[k] = static_cast<uint8_t>(text[n - k]);
+    memcpy(frame.bytes, &bytes, sizeof frame.bytes);
     return frame;
 }
 
