@@ -1,0 +1,107 @@
+// The POSIX serial backend on real pseudo-terminals.
+#include "serial/serial_link.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+#include "pty_pair.h"
+
+namespace {
+
+const LineSettings k9600_8N1 = {9600, 8, 0, StopBits::One};
+
+class SerialLink : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(pty_.ok()); }
+    void TearDown() override { CloseSerialPort(port_); }
+
+    PtyPair pty_;
+    SerialHandle port_ = kNoSerialHandle;
+};
+
+// Linux's pseudo-terminal driver forces CS8 and clears PARENB whatever is asked, so of the
+// character format a pty shows the speed, the stop bits and the parity kind (PARODD,
+// CMSPAR); the data bits and whether parity is on at all cannot be seen here.
+TEST_F(SerialLink, LineSettingsReachThePort) {
+    struct Case {
+        LineSettings settings;
+        speed_t speed;
+        tcflag_t parityKind; // PARODD | CMSPAR bits expected
+        bool twoStopBits;
+    } const cases[] = {
+        {{9600, 8, 0, StopBits::One}, B9600, 0, false},
+        {{19200, 7, 2, StopBits::Two}, B19200, 0, true},
+        {{115200, 8, 1, StopBits::One}, B115200, PARODD, false},
+        {{4800, 8, 3, StopBits::One}, B4800, PARODD | CMSPAR, false},
+        {{2400, 5, 4, StopBits::Two}, B2400, CMSPAR, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.settings.baudRate);
+        const SerialHandle port = OpenSerialPort(pty_.path().c_str(), c.settings);
+        ASSERT_NE(kNoSerialHandle, port);
+        const termios t = pty_.SlaveSettings();
+        EXPECT_EQ(c.speed, cfgetospeed(&t));
+        EXPECT_EQ(c.parityKind, t.c_cflag & (PARODD | CMSPAR));
+        EXPECT_EQ(c.twoStopBits, (t.c_cflag & CSTOPB) != 0);
+        CloseSerialPort(port);
+    }
+}
+
+TEST_F(SerialLink, RefusesWhatThePortCannotDo) {
+    const LineSettings bad[] = {
+        {12345, 8, 0, StopBits::One}, // no such speed
+        {9600, 9, 0, StopBits::One},  // no such character size
+        {9600, 8, 5, StopBits::One},  // no such parity
+    };
+    for (const LineSettings& s : bad)
+        EXPECT_EQ(kNoSerialHandle, OpenSerialPort(pty_.path().c_str(), s));
+    EXPECT_EQ(kNoSerialHandle, OpenSerialPort("/dev/no-such-serial-port", k9600_8N1));
+    EXPECT_EQ(kNoSerialHandle, OpenSerialPort("/dev/null", k9600_8N1)) << "not a terminal";
+}
+
+TEST_F(SerialLink, BytesArriveAsTheyAre) {
+    port_ = OpenSerialPort(pty_.path().c_str(), k9600_8N1);
+    ASSERT_NE(kNoSerialHandle, port_);
+    const std::string frame = "=005.10-\n\r";
+    EXPECT_EQ(static_cast<int32_t>(frame.size()),
+              WriteSerialPort(port_, reinterpret_cast<const uint8_t*>(frame.data()),
+                              static_cast<int32_t>(frame.size())));
+    EXPECT_EQ(frame, pty_.Read(frame.size()));
+}
+
+TEST_F(SerialLink, HeldExclusively) {
+    port_ = OpenSerialPort(pty_.path().c_str(), k9600_8N1);
+    ASSERT_NE(kNoSerialHandle, port_);
+    EXPECT_EQ(kNoSerialHandle, OpenSerialPort(pty_.path().c_str(), k9600_8N1));
+}
+
+TEST_F(SerialLink, StalledLineGivesUpWithinTheTimeOut) {
+    port_ = OpenSerialPort(pty_.path().c_str(), k9600_8N1);
+    ASSERT_NE(kNoSerialHandle, port_);
+    // Nobody reads the master: the line's buffer fills and then writes must give up after
+    // 60 ms per byte instead of hanging the caller.
+    const uint8_t frame[8] = {'=', '0', '0', '0', '.', '0', '0', '0'};
+    bool stalled = false;
+    for (int i = 0; i < 100000 && !stalled; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        const int32_t written = WriteSerialPort(port_, frame, 8);
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now() - start)
+                            .count();
+        EXPECT_LE(ms, 8 * 60 + 200);
+        stalled = written < 8;
+    }
+    EXPECT_TRUE(stalled) << "the line never filled up";
+}
+
+TEST_F(SerialLink, ClosedFarEndFails) {
+    port_ = OpenSerialPort(pty_.path().c_str(), k9600_8N1);
+    ASSERT_NE(kNoSerialHandle, port_);
+    pty_.CloseMaster();
+    const uint8_t frame[8] = {'=', '0', '0', '0', '.', '0', '0', '0'};
+    EXPECT_EQ(-1, WriteSerialPort(port_, frame, 8));
+}
+
+} // namespace
