@@ -1,0 +1,108 @@
+// A stand-in for the host, driven line by line from standard input, so that a test on the
+// Linux side can make MERUVIA.DLL open a COM port mapped to a pseudo-terminal, write
+// frames, and watch what arrives. Each command answers one line.
+//
+//   open <port> <baud> <databits> <stopbits> <parity>  ->  open <result>
+//   adopt <port>          the "host" opens the port itself and hands the handle over
+//   write <value>         WriteBlock of a kind-1 block  ->  write <result> <milliseconds>
+//   idle                  WriteBlock of a kind-0 block  ->  idle <result>
+//   close                 ->  close <result>
+//   release               releases the driver object (a port it opened closes with it)
+//   quit
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "driver/host_interfaces.h"
+
+namespace {
+
+using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+
+IDriverConfig* CreateDriver(HMODULE dll) {
+    auto getClassObject =
+        reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")));
+    IClassFactory* factory = nullptr;
+    if (getClassObject == nullptr ||
+        FAILED(getClassObject(CLSID_MeruviaPro, IID_IClassFactory, reinterpret_cast<void**>(&factory))))
+        return nullptr;
+    IDriverConfig* config = nullptr;
+    factory->CreateInstance(nullptr, IID_IDriverConfig, reinterpret_cast<void**>(&config));
+    factory->Release();
+    return config;
+}
+
+} // namespace
+
+int main() {
+    setvbuf(stdout, nullptr, _IONBF, 0);
+    HMODULE dll = LoadLibraryA("MERUVIA.DLL");
+    IDriverConfig* config = dll != nullptr ? CreateDriver(dll) : nullptr;
+    IDriverIo* io = nullptr;
+    if (config == nullptr || FAILED(config->QueryInterface(IID_IDriverIo, reinterpret_cast<void**>(&io)))) {
+        printf("error cannot create the driver\n");
+        return 1;
+    }
+    printf("ready\n");
+
+    char line[256];
+    while (fgets(line, sizeof line, stdin) != nullptr) {
+        char command[32] = {};
+        char port[64] = {};
+        if (sscanf(line, "%31s", command) != 1)
+            continue;
+        if (strcmp(command, "quit") == 0)
+            break;
+        if (config == nullptr) {
+            printf("error released\n");
+            continue;
+        }
+        if (strcmp(command, "open") == 0) {
+            PortConfig pc{};
+            unsigned baud = 0;
+            int dataBits = 0, stopBits = 0, parity = 0;
+            sscanf(line, "%*s %63s %u %d %d %d", port, &baud, &dataBits, &stopBits, &parity);
+            memcpy(pc.szPortName, port, strnlen(port, sizeof pc.szPortName));
+            pc.nBaudRate = baud;
+            pc.nDataBits = static_cast<uint16_t>(dataBits);
+            pc.nStopBits = static_cast<int16_t>(stopBits);
+            pc.nParity = static_cast<uint16_t>(parity);
+            printf("open %d\n", config->OpenPort(0, &pc));
+        } else if (strcmp(command, "adopt") == 0) {
+            sscanf(line, "%*s %63s", port);
+            const std::string path = std::string("\\\\.\\") + port;
+            PortHandleRecord record{CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+            printf("adopt %d\n", record.hPort != INVALID_HANDLE_VALUE ? io->SetPortHandle(&record) : 0);
+        } else if (strcmp(command, "write") == 0 || strcmp(command, "idle") == 0) {
+            TagValue value{};
+            value.fValue = strtof(line + strlen(command) + 1, nullptr);
+            ItemNode item{};
+            item.pTag = &value;
+            IoBlock block{};
+            block.nKind = strcmp(command, "write") == 0 ? 1 : 0;
+            block.pItems = block.nKind != 0 ? &item : nullptr;
+            const DWORD start = GetTickCount();
+            const int32_t result = io->WriteBlock(&block);
+            printf("%s %d %lu\n", command, result, static_cast<unsigned long>(GetTickCount() - start));
+        } else if (strcmp(command, "close") == 0) {
+            printf("close %d\n", config->ClosePort());
+        } else if (strcmp(command, "release") == 0) {
+            io->Release();
+            config->Release();
+            io = nullptr;
+            config = nullptr;
+            printf("release\n");
+        } else {
+            printf("error unknown command %s\n", command);
+        }
+    }
+    if (io != nullptr)
+        io->Release();
+    if (config != nullptr)
+        config->Release();
+    return 0;
+}

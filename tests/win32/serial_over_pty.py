@@ -1,0 +1,250 @@
+#!/usr/bin/env python3
+"""MERUVIA.DLL driving COM ports that Wine maps to pseudo-terminals.
+
+A Windows stand-in for the host (driver_probe.exe) loads the DLL and is told what to do line
+by line; this side holds the other end of each line, reads the frames that arrive and the
+line settings the port was given.
+
+    serial_over_pty.py <driver_probe.exe> <wine-run.sh> <wine prefix>
+"""
+import os
+import select
+import subprocess
+import sys
+import termios
+import time
+import tty
+import unittest
+
+PROBE, WINE_RUN, PREFIX = sys.argv[1:4]
+del sys.argv[1:4]
+
+# The frame for each value, from the display's worked examples.
+FRAMES = [
+    ("0", b"=000.000"),
+    ("1.5", b"=005.100"),
+    ("123.456", b"=654.321"),
+    ("1.0625", b"=360.100"),
+    ("12345", b"=000.543"),
+    ("-0.0004", b"=000.00-"),
+    ("-2.5625", b"=365.20-"),
+    ("-9.9996", b"=000.010"),
+    ("-10", b"=000.01-"),
+    ("-123.456", b"=654.321"),
+    ("inf", b"=---.---"),
+    ("nan", b"=---.---"),
+]
+
+WRITE_BOUND_MS = 8 * 60  # the write time-out of one frame
+CMSPAR = getattr(termios, "CMSPAR", 0o10000000000)  # Linux's mark/space parity flag
+
+
+class Line:
+    """A pseudo-terminal pair; COMn in the prefix points at its slave."""
+
+    def __init__(self, com):
+        self.master, self.slave = os.openpty()
+        tty.setraw(self.slave)
+        self.link = os.path.join(PREFIX, "dosdevices", com.lower())
+        if os.path.lexists(self.link):
+            os.unlink(self.link)
+        os.symlink(os.ttyname(self.slave), self.link)
+
+    def read(self, count, timeout=3.0):
+        got = b""
+        deadline = time.monotonic() + timeout
+        while len(got) < count:
+            left = deadline - time.monotonic()
+            if left <= 0 or not select.select([self.master], [], [], left)[0]:
+                break
+            got += os.read(self.master, count - len(got))
+        return got
+
+    def holders(self):
+        """How many open descriptors of other processes (Wine's) refer to the line."""
+        target = os.ttyname(self.slave)
+        count = 0
+        for pid in filter(str.isdigit, os.listdir("/proc")):
+            if int(pid) == os.getpid():
+                continue
+            try:
+                fds = os.listdir("/proc/%s/fd" % pid)
+            except OSError:
+                continue
+            for fd in fds:
+                try:
+                    if os.readlink("/proc/%s/fd/%s" % (pid, fd)) == target:
+                        count += 1
+                except OSError:
+                    pass
+        return count
+
+    def settings(self):
+        iflag, oflag, cflag, lflag, ispeed, ospeed, cc = termios.tcgetattr(self.slave)
+        return cflag, ospeed
+
+    def close_master(self):
+        if self.master is not None:
+            os.close(self.master)
+            self.master = None
+
+    def close(self):
+        self.close_master()
+        os.close(self.slave)
+        os.unlink(self.link)
+
+
+class Probe:
+    def __init__(self):
+        self.proc = subprocess.Popen(
+            [WINE_RUN, PROBE], cwd=os.path.dirname(PROBE), stdin=subprocess.PIPE,
+            stdout=subprocess.PIPE, text=True, bufsize=1)
+        assert self.answer(60) == "ready"
+
+    def answer(self, timeout=10):
+        if not select.select([self.proc.stdout], [], [], timeout)[0]:
+            raise AssertionError("the probe did not answer within %s s" % timeout)
+        return self.proc.stdout.readline().strip()
+
+    def ask(self, command, timeout=10):
+        self.proc.stdin.write(command + "\n")
+        self.proc.stdin.flush()
+        return self.answer(timeout).split()
+
+    def close(self):
+        try:
+            self.proc.stdin.write("quit\n")
+            self.proc.stdin.flush()
+            self.proc.wait(30)
+        except Exception:
+            self.proc.kill()
+
+
+class SerialOverPty(unittest.TestCase):
+    def setUp(self):
+        self.lines = []
+        self.probes = []
+
+    def tearDown(self):
+        for probe in self.probes:
+            probe.close()
+        for line in self.lines:
+            line.close()
+
+    def line(self, com):
+        line = Line(com)
+        self.lines.append(line)
+        return line
+
+    def probe(self):
+        probe = Probe()
+        self.probes.append(probe)
+        return probe
+
+    def test_frames_arrive_for_each_value(self):
+        line = self.line("COM11")
+        probe = self.probe()
+        self.assertEqual(["open", "1"], probe.ask("open COM11 9600 8 1 0"))
+        for value, frame in FRAMES:
+            with self.subTest(value=value):
+                self.assertEqual("1", probe.ask("write " + value)[1])
+                self.assertEqual(frame, line.read(8))
+        self.assertEqual("1", probe.ask("idle 5")[1])
+        self.assertEqual(b"", line.read(1, timeout=0.3), "a kind-0 block sends nothing")
+
+    def test_line_settings(self):
+        # The pty driver forces 8 data bits and clears PARENB, so of the format a pty keeps
+        # the speed, the stop bits and the parity kind.
+        cases = [
+            ("9600 8 1 0", termios.B9600, False, 0),
+            ("19200 7 2 2", termios.B19200, True, 0),
+            ("115200 8 1 1", termios.B115200, False, termios.PARODD),
+            ("4800 8 1 3", termios.B4800, False, termios.PARODD | CMSPAR),
+            ("2400 8 2 4", termios.B2400, True, CMSPAR),
+            ("9600 8 0 0", termios.B9600, False, 0),
+            ("9600 8 3 0", termios.B9600, False, 0),
+            ("9600 8 -1 0", termios.B9600, False, 0),
+        ]
+        line = self.line("COM12")
+        probe = self.probe()
+        for settings, speed, two_stop_bits, parity_kind in cases:
+            with self.subTest(settings=settings):
+                self.assertEqual(["open", "1"], probe.ask("open COM12 " + settings))
+                cflag, ospeed = line.settings()
+                self.assertEqual(speed, ospeed)
+                self.assertEqual(two_stop_bits, bool(cflag & termios.CSTOPB))
+                self.assertEqual(parity_kind, cflag & (termios.PARODD | CMSPAR))
+                self.assertEqual(["close", "1"], probe.ask("close"))
+
+    def test_missing_port_leaves_the_held_port_alone(self):
+        line = self.line("COM13")
+        probe = self.probe()
+        self.assertEqual(["open", "1"], probe.ask("open COM13 9600 8 1 0"))
+        self.assertEqual(["open", "0"], probe.ask("open COM97 9600 8 1 0"))
+        self.assertEqual("1", probe.ask("write 1.5")[1])
+        self.assertEqual(b"=005.100", line.read(8))
+
+    def test_stalled_display_never_hangs_the_caller(self):
+        self.line("COM14")  # nobody reads it
+        probe = self.probe()
+        self.assertEqual(["open", "1"], probe.ask("open COM14 9600 8 1 0"))
+        slowest = 0
+        for i in range(20000):
+            _, result, ms = probe.ask("write 1.5")
+            slowest = max(slowest, int(ms))
+            if result == "0":
+                break
+        print("stalled after %d frames; slowest write %d ms" % (i, slowest), file=sys.stderr)
+        self.assertEqual("0", result, "a frame that could not go out whole must be reported")
+        self.assertLessEqual(slowest, WRITE_BOUND_MS + 300)
+
+    def test_closed_far_end_fails_cleanly(self):
+        line = self.line("COM15")
+        probe = self.probe()
+        self.assertEqual(["open", "1"], probe.ask("open COM15 9600 8 1 0"))
+        line.close_master()
+        _, result, ms = probe.ask("write 1.5")
+        self.assertEqual("0", result)
+        self.assertLessEqual(int(ms), WRITE_BOUND_MS + 300)
+        self.assertEqual(["close", "1"], probe.ask("close"))
+
+    def test_adopted_port_is_written_and_closed_by_close_port(self):
+        line = self.line("COM16")
+        probe = self.probe()
+        self.assertEqual(["adopt", "1"], probe.ask("adopt COM16"))
+        self.assertEqual("1", probe.ask("write -12.5")[1])
+        self.assertEqual(b"=005.21-", line.read(8))
+        self.assertGreater(line.holders(), 0)
+        self.assertEqual(["close", "1"], probe.ask("close"))
+        self.assertEqual(0, line.holders(), "ClosePort closes the handle it was given")
+
+    # Wine does not refuse a second open of a COM port as Windows does, so whether a port
+    # is still open is read from the Linux side: who holds a descriptor of the line.
+    def test_ports_the_driver_opened_are_not_leaked(self):
+        first, second, third = self.line("COM17"), self.line("COM18"), self.line("COM19")
+        probe = self.probe()
+        self.assertEqual(["open", "1"], probe.ask("open COM17 9600 8 1 0"))
+        self.assertGreater(first.holders(), 0)
+        # A successful open replaces the port the driver opened before, and closes it.
+        self.assertEqual(["open", "1"], probe.ask("open COM18 9600 8 1 0"))
+        self.assertEqual(0, first.holders())
+        self.assertGreater(second.holders(), 0)
+        # A failed open leaves it as it is.
+        self.assertEqual(["open", "0"], probe.ask("open COM97 9600 8 1 0"))
+        self.assertGreater(second.holders(), 0)
+        # A handed-over port replaces it too, and closes it.
+        self.assertEqual(["adopt", "1"], probe.ask("adopt COM19"))
+        self.assertEqual(0, second.holders())
+        # Releasing the object leaves a handed-over port to the host...
+        self.assertEqual(["release"], probe.ask("release"))
+        self.assertGreater(third.holders(), 0)
+        # ...but closes one the driver opened itself.
+        other = self.probe()
+        self.assertEqual(["open", "1"], other.ask("open COM17 9600 8 1 0"))
+        self.assertGreater(first.holders(), 0)
+        self.assertEqual(["release"], other.ask("release"))
+        self.assertEqual(0, first.holders())
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
