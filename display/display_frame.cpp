@@ -2,10 +2,8 @@
 
 #include <cstring>
 
+#include "display/digit_tables.h"
 #include "display/fixed3.h"
-
-static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the frame is assembled little-endian");
-static_assert(kDisplayFrameSize == sizeof(uint64_t));
 
 namespace {
 
@@ -18,30 +16,64 @@ const char kNotANumberText[] = "---.---";
 
 enum class SignCase { NotNegative = 0, SmallNegative = 1, OtherNegative = 2 };
 
+// Without branches: NaN (whatever its sign) and negative magnitudes from 10 up are "other
+// negative"; the other negative values except -0 are "small negative".
 SignCase ClassifySign(uint32_t bits) {
     const uint32_t magnitude = bits & kMagnitudeMask;
+    const bool negative = (bits & kSignBit) != 0;
     const bool isNaN = magnitude > kExponentMask;
-    if (isNaN)
-        return SignCase::OtherNegative;
-    if ((bits & kSignBit) == 0 || magnitude == 0) // -0 is not below 0
-        return SignCase::NotNegative;
-    return magnitude < kTenBits ? SignCase::SmallNegative : SignCase::OtherNegative;
+    const bool other = isNaN || (negative && magnitude >= kTenBits);
+    const bool small = negative && magnitude != 0 && magnitude < kTenBits;
+    return static_cast<SignCase>(2 * other + small);
 }
 
 struct Prefix {
     char text[4];
-    size_t length;
+    uint32_t length;
 };
 
 // Indexed by SignCase.
 constexpr Prefix kPrefixes[] = {{"000", 3}, {"-0", 2}, {"-", 1}};
 
+uint32_t Bits(float value) {
+    uint32_t bits;
+    memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+// The frame of a value whose whole part is below 1000, what a display normally shows, put
+// together in registers. The value text is prefix + whole digits + "." + three decimals,
+// and the prefix with the whole digits is always at least three characters long, so the
+// last seven characters are the last three of (prefix + whole digits), ".", the decimals.
+bool EncodeShortValue(uint32_t bits, DisplayFrame& frame) {
+    uint32_t whole;
+    uint32_t decimals;
+    const uint32_t magnitude = bits & kMagnitudeMask;
+    if (magnitude >= kExponentMask || !SplitSmallMagnitude(magnitude, whole, decimals) ||
+        whole >= 1000)
+        return false;
+
+    const Prefix& prefix = kPrefixes[static_cast<int>(ClassifySign(bits))];
+    uint32_t prefixBits;
+    memcpy(&prefixBits, prefix.text, sizeof prefixBits);
+    const uint32_t digits = 1 + (whole >= 10) + (whole >= 100);
+    const uint64_t wholeDigits = kThreeDigits.entry[whole] >> (8 * (3 - digits));
+    const uint64_t head = prefixBits | wholeDigits << (8 * prefix.length);
+    const uint32_t lastThree = static_cast<uint32_t>(head >> (8 * (prefix.length + digits - 3)));
+
+    // Last character first: the decimals reversed, the point, the head's three reversed.
+    const uint64_t bytes = uint64_t{kFrameStart} |
+                           uint64_t{__builtin_bswap32(kThreeDigits.entry[decimals]) >> 8} << 8 |
+                           uint64_t{'.'} << 32 |
+                           uint64_t{__builtin_bswap32(lastThree << 8)} << 40;
+    memcpy(frame.bytes, &bytes, sizeof frame.bytes);
+    return true;
+}
+
 } // namespace
 
 size_t FormatValueText(float value, char* text) {
-    uint32_t bits;
-    memcpy(&bits, &value, sizeof bits);
-
+    const uint32_t bits = Bits(value);
     const Prefix& prefix = kPrefixes[static_cast<int>(ClassifySign(bits))];
     const size_t prefixLen = prefix.length;
     memcpy(text, prefix.text, sizeof prefix.text); // a fixed-size copy; the rest overwrites it
@@ -55,19 +87,16 @@ size_t FormatValueText(float value, char* text) {
 }
 
 DisplayFrame EncodeDisplayFrame(float value) {
-    // One byte in front of the text, so that the eight bytes ending at its last character
-    // can be read even for a seven-character text.
-    char buffer[1 + kValueTextBuffer];
-    char* text = buffer + 1;
-    buffer[0] = 0;
-    const size_t n = FormatValueText(value, text);
-    // The last seven characters, last first: byte-swapping the eight bytes that end at the
-    // last character reverses them, and the start character takes the place of the eighth.
-    uint64_t window;
-    memcpy(&window, text + n - 8, sizeof window);
-    const uint64_t bytes = (__builtin_bswap64(window) << 8) | kFrameStart;
     DisplayFrame frame;
-    memcpy(frame.bytes, &bytes, sizeof frame.bytes);
+    if (EncodeShortValue(Bits(value), frame))
+        return frame;
+
+    // Everything else through the whole text. Every text has at least seven characters.
+    char text[kValueTextBuffer];
+    const size_t n = FormatValueText(value, text);
+    frame.bytes[0] = kFrameStart;
+    for (size_t k = 1; k < kDisplayFrameSize; ++k)
+        frame.bytes[k] = static_cast<uint8_t>(text[n - k]);
     return frame;
 }
 

@@ -11,56 +11,18 @@
 
 #include <cstring>
 
-static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "digits are assembled little-endian");
+#include "display/digit_tables.h"
 
 namespace {
 
 constexpr int kSignificantDigits = 17;
 constexpr uint32_t kChunk = 1000000000u; // 10^9, the largest power of ten in 32 bits
 
-// "00" .. "99", two digits at a time.
-constexpr char kDigitPairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-                               "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-                               "8081828384858687888990919293949596979899";
-
-int DigitCount(uint32_t value) {
-    int n = 1;
-    while (value >= 10) {
-        if (value < 100)
-            return n + 1;
-        if (value < 1000)
-            return n + 2;
-        if (value < 10000)
-            return n + 3;
-        value /= 10000;
-        n += 4;
-    }
-    return n;
-}
-
-// Writes value in decimal, most significant digit first; returns the digit count.
-size_t WriteUnsigned(uint32_t value, char* out) {
-    const int n = DigitCount(value);
-    char* p = out + n;
-    while (value >= 100) {
-        const uint32_t pair = value % 100;
-        value /= 100;
-        p -= 2;
-        memcpy(p, kDigitPairs + 2 * pair, 2);
-    }
-    if (value >= 10) {
-        p -= 2;
-        memcpy(p, kDigitPairs + 2 * value, 2);
-    } else {
-        *--p = static_cast<char>('0' + value);
-    }
-    return static_cast<size_t>(n);
-}
-
-void WriteThreeDecimals(uint32_t thousandths, char* out) {
-    out[0] = '.';
-    out[1] = static_cast<char>('0' + thousandths / 100);
-    memcpy(out + 2, kDigitPairs + 2 * (thousandths % 100), 2);
+void Decompose(uint32_t magnitudeBits, uint32_t& m, int& e) {
+    const int exponentField = static_cast<int>(magnitudeBits >> 23);
+    const uint32_t fraction = magnitudeBits & 0x7FFFFFu;
+    m = exponentField == 0 ? fraction : (fraction | 0x800000u);
+    e = (exponentField == 0 ? 1 : exponentField) - 150;
 }
 
 // Splits m / 2^s into its whole part and its thousandths, rounded half up, with no
@@ -84,24 +46,14 @@ void SplitFraction(uint32_t m, int s, uint32_t& whole, uint32_t& thousandths) {
     }
 }
 
-constexpr uint32_t kPowersOfTen[] = {1,      10,      100,      1000,      10000,
-                                     100000, 1000000, 10000000, 100000000, 1000000000};
-
-// Number of decimal digits of v (at least 1): estimated from its bit length (1233 / 4096 is
-// just above log10(2)), then corrected by one comparison. v | 1 has as many digits as v
-// (no power of ten above 1 is odd) and makes 0 count as one digit.
-int DecimalDigits(uint32_t v) {
-    v |= 1;
-    const int bits = 32 - __builtin_clz(v);
-    const int estimate = (bits * 1233) >> 12;
-    return estimate + (v >= kPowersOfTen[estimate] ? 1 : 0);
-}
-
-// Two ASCII digits of v (< 100) as a little-endian 16-bit value.
-uint64_t DigitPair(uint32_t v) {
-    uint16_t pair;
-    memcpy(&pair, kDigitPairs + 2 * v, 2);
-    return pair;
+// Writes value in decimal, most significant digit first; returns the digit count.
+size_t WriteUnsigned(uint32_t value, char* out) {
+    const int n = DecimalDigits(value);
+    for (int i = n - 1; i >= 0; --i) {
+        out[i] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    }
+    return static_cast<size_t>(n);
 }
 
 size_t FormatFraction(uint32_t m, int s, char* out) {
@@ -112,19 +64,13 @@ size_t FormatFraction(uint32_t m, int s, char* out) {
     // The text is put together in registers and written with two stores: eight zero-padded
     // integer digits (the whole part is below 2^24 < 10^8) shifted down to the first
     // significant one, then the point and three decimals right after them.
-    constexpr uint64_t kFourZeros = 0x30303030;
-    uint64_t padded = kFourZeros;
-    uint32_t low = whole;
-    if (whole >= 10000) { // rare on a display: four digits cover -9999.999 .. 9999.999
-        const uint32_t high = whole / 10000;
-        low = whole % 10000;
-        padded = DigitPair(high / 100) | DigitPair(high % 100) << 16;
-    }
-    padded |= DigitPair(low / 100) << 32 | DigitPair(low % 100) << 48;
+    const uint32_t millions = whole / 1000000; // < 17
+    const uint64_t padded = DigitPair(millions) |
+                            uint64_t{kThreeDigits.entry[whole / 1000 % 1000]} << 16 |
+                            uint64_t{kThreeDigits.entry[whole % 1000]} << 40;
     const int digits = DecimalDigits(whole);
     const uint64_t integer = padded >> (8 * (8 - digits));
-    const uint32_t tail = static_cast<uint32_t>('.') | (static_cast<uint32_t>('0' + decimals / 100) << 8) |
-                          static_cast<uint32_t>(DigitPair(decimals % 100) << 16);
+    const uint32_t tail = static_cast<uint32_t>('.') | kThreeDigits.entry[decimals] << 8;
     memcpy(out, &integer, sizeof integer);
     memcpy(out + digits, &tail, sizeof tail);
     return static_cast<size_t>(digits) + 4;
@@ -195,19 +141,27 @@ size_t FormatInteger(uint32_t m, int e, char* out) {
         n += 9;
     }
     n = RoundToSignificant(out, n);
-    WriteThreeDecimals(0, out + n);
+    memcpy(out + n, ".000", 4);
     return n + 4;
 }
 
 } // namespace
 
-size_t FormatMagnitudeFixed3(uint32_t magnitudeBits, char* out) {
-    const int exponentField = static_cast<int>(magnitudeBits >> 23);
-    const uint32_t fraction = magnitudeBits & 0x7FFFFFu;
-    const uint32_t m = exponentField == 0 ? fraction : (fraction | 0x800000u);
-    const int e = (exponentField == 0 ? 1 : exponentField) - 150;
+bool SplitSmallMagnitude(uint32_t magnitudeBits, uint32_t& whole, uint32_t& thousandths) {
+    uint32_t m;
+    int e;
+    Decompose(magnitudeBits, m, e);
+    if (e >= 0)
+        return false;
+    SplitFraction(m, -e, whole, thousandths);
+    return true;
+}
 
-    if (m == 0 || e < 0)
+size_t FormatMagnitudeFixed3(uint32_t magnitudeBits, char* out) {
+    uint32_t m;
+    int e;
+    Decompose(magnitudeBits, m, e);
+    if (e < 0)
         return FormatFraction(m, -e, out);
     return FormatInteger(m, e, out);
 }
