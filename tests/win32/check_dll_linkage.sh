@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Reads the DLL's import and export tables: every import must be a Windows system DLL
-# (no MinGW runtime), and the exports must be exactly the three undecorated entry points.
+# (no MinGW runtime), the exports must be exactly the three undecorated entry points, and
+# the file stays under 100 KB.
 set -euo pipefail
 dll="$1"
 dump=$(i686-w64-mingw32-objdump -p "$dll")
@@ -22,5 +23,9 @@ if [ "$exports" != "DllCanUnloadNow DllGetClassObject DllRegisterServer " ]; the
 fi
 
 size=$(stat -c %s "$dll")
+if [ "$size" -ge 102400 ]; then
+    echo "the DLL has grown to $size bytes (limit 100 KB)"
+    status=1
+fi
 echo "$(basename "$dll"): $size bytes; imports: $(sed -n 's/^\s*DLL Name: //p' <<<"$dump" | tr '\n' ' ')"
 exit $status

@@ -7,8 +7,13 @@
 //   write <value>         WriteBlock of a kind-1 block  ->  write <result> <milliseconds>
 //   idle                  WriteBlock of a kind-0 block  ->  idle <result>
 //   close                 ->  close <result>
+//   parse <text> <type>   ParseTagAddress of a register text with data-type bits (hex)
+//                         ->  parse <result>
 //   release               releases the driver object (a port it opened closes with it)
 //   quit
+//
+// With --progid the driver is created as a host does it, through the component runtime
+// from the registered ProgID; otherwise the DLL beside the probe is loaded directly.
 #include <windows.h>
 
 #include <cstdio>
@@ -35,12 +40,27 @@ IDriverConfig* CreateDriver(HMODULE dll) {
     return config;
 }
 
+IDriverConfig* CreateByProgId() {
+    CLSID clsid;
+    IDriverConfig* config = nullptr;
+    if (FAILED(CoInitialize(nullptr)) || FAILED(CLSIDFromProgID(L"MERUVIA.MeruviaPro", &clsid)) ||
+        FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDriverConfig,
+                                reinterpret_cast<void**>(&config))))
+        return nullptr;
+    return config;
+}
+
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
     setvbuf(stdout, nullptr, _IONBF, 0);
-    HMODULE dll = LoadLibraryA("MERUVIA.DLL");
-    IDriverConfig* config = dll != nullptr ? CreateDriver(dll) : nullptr;
+    IDriverConfig* config = nullptr;
+    if (argc > 1 && strcmp(argv[1], "--progid") == 0) {
+        config = CreateByProgId();
+    } else {
+        HMODULE dll = LoadLibraryA("MERUVIA.DLL");
+        config = dll != nullptr ? CreateDriver(dll) : nullptr;
+    }
     IDriverIo* io = nullptr;
     if (config == nullptr || FAILED(config->QueryInterface(IID_IDriverIo, reinterpret_cast<void**>(&io)))) {
         printf("error cannot create the driver\n");
@@ -88,6 +108,13 @@ int main() {
             const DWORD start = GetTickCount();
             const int32_t result = io->WriteBlock(&block);
             printf("%s %d %lu\n", command, result, static_cast<unsigned long>(GetTickCount() - start));
+        } else if (strcmp(command, "parse") == 0) {
+            TagDef tag{};
+            unsigned dataType = 0;
+            sscanf(line, "%*s %127s %x", tag.szRegister, &dataType);
+            tag.nDataType = static_cast<uint16_t>(dataType);
+            TagAddress address{};
+            printf("parse %d\n", config->ParseTagAddress(&tag, &address));
         } else if (strcmp(command, "close") == 0) {
             printf("close %d\n", config->ClosePort());
         } else if (strcmp(command, "release") == 0) {

@@ -95,9 +95,9 @@ class Line:
 
 
 class Probe:
-    def __init__(self):
+    def __init__(self, *options):
         self.proc = subprocess.Popen(
-            [WINE_RUN, PROBE], cwd=os.path.dirname(PROBE), stdin=subprocess.PIPE,
+            [WINE_RUN, PROBE, *options], cwd=os.path.dirname(PROBE), stdin=subprocess.PIPE,
             stdout=subprocess.PIPE, text=True, bufsize=1)
         assert self.answer(60) == "ready"
 
@@ -136,10 +136,23 @@ class SerialOverPty(unittest.TestCase):
         self.lines.append(line)
         return line
 
-    def probe(self):
-        probe = Probe()
+    def probe(self, *options):
+        probe = Probe(*options)
         self.probes.append(probe)
         return probe
+
+    def test_client_knowing_only_the_progid(self):
+        dll = os.path.join(os.path.dirname(PROBE), "MERUVIA.DLL")
+        subprocess.run([WINE_RUN, "regsvr32", "/s", dll], check=True, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+        line = self.line("COM20")
+        probe = self.probe("--progid")
+        self.assertEqual(["parse", "0"], probe.ask("parse N 80"))
+        self.assertEqual(["parse", "1"], probe.ask("parse X 80"))
+        self.assertEqual(["open", "1"], probe.ask("open COM20 9600 8 1 0"))
+        self.assertEqual("1", probe.ask("write 123.456")[1])
+        self.assertEqual(b"=654.321", line.read(8))
+        self.assertEqual(["close", "1"], probe.ask("close"))
 
     def test_frames_arrive_for_each_value(self):
         line = self.line("COM11")
