@@ -1,0 +1,111 @@
+#!/usr/bin/env python3
+"""The two tools together: meruvia-host (Windows, under Wine) sends values through
+MERUVIA.DLL to a COM port that is the display simulator's pseudo-terminal.
+
+    tools_over_pty.py <meruvia-host.exe> <meruvia-display> <wine-run.sh> <wine prefix>
+"""
+import os
+import select
+import subprocess
+import sys
+import time
+import unittest
+
+HOST, DISPLAY, WINE_RUN, PREFIX = sys.argv[1:5]
+del sys.argv[1:5]
+
+
+class Display:
+    """The simulator on a pseudo-terminal that the prefix maps to a COM port."""
+
+    def __init__(self, com, frames):
+        self.link = os.path.join(PREFIX, "dosdevices", com.lower())
+        self.proc = subprocess.Popen(
+            [DISPLAY, "--pty", "--link", self.link, "--log", "--frames", str(frames), "--timeout", "30"],
+            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        first = self.proc.stdout.readline()
+        assert first.startswith("listening on "), first
+
+    def finish(self, timeout=30):
+        out, err = self.proc.communicate(timeout=timeout)
+        return out.splitlines(), err
+
+    def kill(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.communicate()
+
+
+def host(*args, stdin=None):
+    return subprocess.run([WINE_RUN, HOST, *args], input=stdin, capture_output=True, text=True,
+                          timeout=120)
+
+
+def readings(lines):
+    return [line.split("reading ")[1] for line in lines if " reading " in line]
+
+
+class Tools(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        registered = host("--register", "--port", "COM98", "--help")
+        assert registered.returncode == 0, registered.stderr
+
+    def setUp(self):
+        self.display = None
+
+    def tearDown(self):
+        if self.display:
+            self.display.kill()
+
+    def test_values_reach_the_display(self):
+        self.display = Display("COM21", frames=4)
+        result = host("--register", "--port", "COM21", "--baud", "19200", "1.5", "-12.5", "1234.5", "nan")
+        self.assertEqual(0, result.returncode, result.stderr)
+        self.assertIn("sent 1.5 as =005.100, display reads 001.500", result.stdout)
+        self.assertIn("outside what the display shows", result.stderr)
+        self.assertIn("it will read 234.500", result.stderr)
+        lines, _ = self.display.finish()
+        self.assertEqual(["001.500", "-12.500", "234.500", "---.---"], readings(lines))
+
+    def test_values_from_standard_input(self):
+        self.display = Display("COM22", frames=2)
+        result = host("--port", "COM22", stdin="123.456\nnot-a-number\n-0.5\n")
+        self.assertEqual(1, result.returncode, "a value that is not a number is reported")
+        self.assertIn("'not-a-number' is not a number", result.stderr)
+        lines, _ = self.display.finish()
+        self.assertEqual(["123.456", "-00.500"], readings(lines))
+
+    def test_refused_tag_prints_the_drivers_text(self):
+        result = host("--register-text", "X", "1.5")
+        self.assertEqual(2, result.returncode)
+        self.assertIn("寄存器名字错误!", result.stderr)
+        result = host("--data-type", "0x0001", "1.5")
+        self.assertEqual(2, result.returncode)
+        self.assertIn("数据类型不对，请参考Readme文件!", result.stderr)
+        result = host("--device", "256", "1.5")
+        self.assertEqual(2, result.returncode)
+        self.assertIn("地址范围越界!", result.stderr)
+
+    def test_missing_port_and_bad_options(self):
+        result = host("--port", "COM96", "1")
+        self.assertEqual(4, result.returncode)
+        self.assertIn("cannot open COM96", result.stderr)
+        result = host("--parity", "sideways")
+        self.assertEqual(1, result.returncode)
+        self.assertIn("not one of none, odd, even, mark, space", result.stderr)
+
+    def test_display_survives_garbage(self):
+        self.display = Display("COM23", frames=2)
+        with open(self.display.link, "wb", buffering=0) as line:
+            line.write(b"\x00\xffgarbage=12=00A.000")
+            line.write(b"=005.100")
+            time.sleep(0.2)
+            line.write(b"junk=654.321")
+        lines, _ = self.display.finish()
+        self.assertEqual(["001.500", "123.456"], readings(lines))
+        self.assertGreaterEqual(sum(" malformed " in line for line in lines), 3)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
