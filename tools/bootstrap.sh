@@ -17,6 +17,8 @@ have_cmd socat || need+=(socat)
 have_pkg libgtest-dev || need+=(libgtest-dev)
 have_pkg libbenchmark-dev || need+=(libbenchmark-dev)
 have_cmd clang++ || need+=(clang)
+have_pkg libclang-rt-dev || need+=(libclang-rt-dev)  # libFuzzer and the sanitizer runtimes
+have_cmd python3 || need+=(python3)
 have_cmd iconv || need+=(libc-bin)
 
 if [ ${#need[@]} -eq 0 ]; then
