@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <chrono>
 #include <string>
 
@@ -102,6 +104,39 @@ TEST_F(SerialLink, ClosedFarEndFails) {
     pty_.CloseMaster();
     const uint8_t frame[8] = {'=', '0', '0', '0', '.', '0', '0', '0'};
     EXPECT_EQ(-1, WriteSerialPort(port_, frame, 8));
+}
+
+} // namespace
+
+namespace {
+
+// Another process holding the line keeps this one out.
+TEST_F(SerialLink, HeldByAnotherProcess) {
+    int ready[2];
+    int release[2];
+    ASSERT_EQ(0, pipe(ready));
+    ASSERT_EQ(0, pipe(release));
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const SerialHandle held = OpenSerialPort(pty_.path().c_str(), k9600_8N1);
+        const char ok = held != kNoSerialHandle ? '1' : '0';
+        (void)!write(ready[1], &ok, 1);
+        char c;
+        (void)!read(release[0], &c, 1);
+        _exit(0);
+    }
+    char ok = 0;
+    ASSERT_EQ(1, read(ready[0], &ok, 1));
+    ASSERT_EQ('1', ok);
+    EXPECT_EQ(kNoSerialHandle, OpenSerialPort(pty_.path().c_str(), k9600_8N1));
+    (void)!write(release[1], "x", 1);
+    int status = 0;
+    waitpid(child, &status, 0);
+    port_ = OpenSerialPort(pty_.path().c_str(), k9600_8N1);
+    EXPECT_NE(kNoSerialHandle, port_) << "free again once the other process let go";
+    for (int fd : {ready[0], ready[1], release[0], release[1]})
+        close(fd);
 }
 
 } // namespace

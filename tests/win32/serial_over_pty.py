@@ -45,10 +45,11 @@ class Line:
     def __init__(self, com):
         self.master, self.slave = os.openpty()
         tty.setraw(self.slave)
+        self.path = os.ttyname(self.slave)
         self.link = os.path.join(PREFIX, "dosdevices", com.lower())
         if os.path.lexists(self.link):
             os.unlink(self.link)
-        os.symlink(os.ttyname(self.slave), self.link)
+        os.symlink(self.path, self.link)
 
     def read(self, count, timeout=3.0):
         got = b""
@@ -62,7 +63,7 @@ class Line:
 
     def holders(self):
         """How many open descriptors of other processes (Wine's) refer to the line."""
-        target = os.ttyname(self.slave)
+        target = self.path
         count = 0
         for pid in filter(str.isdigit, os.listdir("/proc")):
             if int(pid) == os.getpid():
@@ -220,6 +221,35 @@ class SerialOverPty(unittest.TestCase):
         self.assertEqual("0", result)
         self.assertLessEqual(int(ms), WRITE_BOUND_MS + 300)
         self.assertEqual(["close", "1"], probe.ask("close"))
+
+    def test_far_end_closing_in_the_middle_of_a_stream(self):
+        line = self.line("COM25")
+        probe = self.probe()
+        self.assertEqual(["open", "1"], probe.ask("open COM25 115200 8 1 0"))
+        for i in range(20):
+            self.assertEqual("1", probe.ask("write %d" % i)[1])
+        self.assertEqual(20 * 8, len(line.read(20 * 8)))
+        line.close_master()
+        for i in range(20):
+            _, result, ms = probe.ask("write %d" % i)
+            self.assertEqual("0", result)
+            self.assertLessEqual(int(ms), WRITE_BOUND_MS + 300)
+        self.assertEqual(["close", "1"], probe.ask("close"))
+        self.assertEqual(0, line.holders())
+
+    def test_port_vanishing_after_it_was_opened(self):
+        line = self.line("COM26")
+        probe = self.probe()
+        self.assertEqual(["open", "1"], probe.ask("open COM26 9600 8 1 0"))
+        os.unlink(line.link)
+        os.symlink("/nonexistent/serial-device", line.link)
+        line.close_master()
+        _, result, ms = probe.ask("write 1.5")
+        self.assertEqual("0", result)
+        self.assertLessEqual(int(ms), WRITE_BOUND_MS + 300)
+        self.assertEqual(["close", "1"], probe.ask("close"))
+        self.assertEqual(0, line.holders())
+        self.assertEqual(["open", "0"], probe.ask("open COM26 9600 8 1 0"), "the port is gone")
 
     def test_adopted_port_is_written_and_closed_by_close_port(self):
         line = self.line("COM16")

@@ -1,0 +1,145 @@
+// Load on MERUVIA.DLL from one process, for a test on the Linux side that holds the other
+// ends of the lines.
+//
+//   load_probe lines <first COM number> <count> <rounds>
+//       count driver objects, each with its own port COM<first + i>; in each round every
+//       object sends the value i + round / 1000. Prints "lines <failed writes>".
+//   load_probe cycles <COM number> <cycles>
+//       create, open, write, close and release, again and again. Prints
+//       "cycles <n> <failures> <next handle after 1000> <next handle at end>
+//        <heap KB in use after 1000> <heap KB in use at end>".
+#include <windows.h>
+#include <ole2.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "driver/host_interfaces.h"
+
+namespace {
+
+IClassFactory* g_factory = nullptr;
+
+IDriverConfig* Create() {
+    IDriverConfig* config = nullptr;
+    g_factory->CreateInstance(nullptr, IID_IDriverConfig, reinterpret_cast<void**>(&config));
+    return config;
+}
+
+bool Open(IDriverConfig* config, int com) {
+    PortConfig pc{};
+    snprintf(pc.szPortName, sizeof pc.szPortName, "COM%d", com);
+    pc.nBaudRate = 115200;
+    pc.nDataBits = 8;
+    pc.nStopBits = 1;
+    return config->OpenPort(0, &pc) == 1;
+}
+
+bool Write(IDriverConfig* config, float value) {
+    IDriverIo* io = nullptr;
+    if (FAILED(config->QueryInterface(IID_IDriverIo, reinterpret_cast<void**>(&io))))
+        return false;
+    TagValue v{};
+    v.fValue = value;
+    ItemNode item{};
+    item.pTag = &v;
+    IoBlock block{};
+    block.nKind = 1;
+    block.pItems = &item;
+    const bool ok = io->WriteBlock(&block) == 1;
+    io->Release();
+    return ok;
+}
+
+// Leaks show in two numbers: the value of the next handle the process gets (handle values
+// are reused lowest first, so leaked handles push it up), and the bytes in use on the
+// process heap, where the driver objects and the write copies live.
+void Usage(DWORD& nextHandle, SIZE_T& heapKb) {
+    HANDLE h = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    nextHandle = static_cast<DWORD>(reinterpret_cast<uintptr_t>(h));
+    CloseHandle(h);
+    SIZE_T busy = 0;
+    PROCESS_HEAP_ENTRY entry{};
+    HANDLE heap = GetProcessHeap();
+    HeapLock(heap);
+    while (HeapWalk(heap, &entry))
+        if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY)
+            busy += entry.cbData;
+    HeapUnlock(heap);
+    heapKb = busy / 1024;
+}
+
+int Lines(int first, int count, int rounds) {
+    std::vector<IDriverConfig*> drivers;
+    int failures = 0;
+    for (int i = 0; i < count; ++i) {
+        IDriverConfig* d = Create();
+        if (d == nullptr || !Open(d, first + i)) {
+            printf("error cannot open COM%d\n", first + i);
+            return 1;
+        }
+        drivers.push_back(d);
+    }
+    for (int r = 0; r < rounds; ++r)
+        for (int i = 0; i < count; ++i)
+            failures += Write(drivers[i], static_cast<float>(i) + static_cast<float>(r) / 1000.0f) ? 0 : 1;
+    for (IDriverConfig* d : drivers) {
+        d->ClosePort();
+        d->Release();
+    }
+    printf("lines %d\n", failures);
+    return 0;
+}
+
+int Cycles(int com, int cycles) {
+    int failures = 0;
+    DWORD handlesEarly = 0, handlesEnd = 0;
+    SIZE_T memEarly = 0, memEnd = 0;
+    for (int c = 1; c <= cycles; ++c) {
+        IDriverConfig* d = Create();
+        if (d == nullptr || !Open(d, com) || !Write(d, static_cast<float>(c % 1000)))
+            ++failures;
+        if (d != nullptr) {
+            d->ClosePort();
+            d->Release();
+        }
+        if (c == 1000)
+            Usage(handlesEarly, memEarly);
+        if (c % 10000 == 0) {
+            fprintf(stderr, "%d cycles\n", c);
+            fflush(stderr);
+        }
+    }
+    Usage(handlesEnd, memEnd);
+    printf("cycles %d %d %lu %lu %lu %lu\n", cycles, failures, static_cast<unsigned long>(handlesEarly),
+           static_cast<unsigned long>(handlesEnd), static_cast<unsigned long>(memEarly),
+           static_cast<unsigned long>(memEnd));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    setvbuf(stdout, nullptr, _IONBF, 0);
+    HMODULE dll = LoadLibraryA("MERUVIA.DLL");
+    using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+    auto get = dll != nullptr ? reinterpret_cast<GetClassObjectFn>(
+                                    reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")))
+                              : nullptr;
+    if (get == nullptr || FAILED(get(CLSID_MeruviaPro, IID_IClassFactory, reinterpret_cast<void**>(&g_factory)))) {
+        printf("error cannot load the driver\n");
+        return 1;
+    }
+    int rc = 2;
+    if (argc == 5 && strcmp(argv[1], "lines") == 0)
+        rc = Lines(atoi(argv[2]), atoi(argv[3]), atoi(argv[4]));
+    else if (argc == 4 && strcmp(argv[1], "cycles") == 0)
+        rc = Cycles(atoi(argv[2]), atoi(argv[3]));
+    else
+        fprintf(stderr, "usage: load_probe lines FIRST COUNT ROUNDS | load_probe cycles COM CYCLES\n");
+    g_factory->Release();
+    return rc;
+}
