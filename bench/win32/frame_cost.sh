@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Runs frame_cost_bench under Wine against a COM port whose other end the display simulator
+# reads, so that writes never wait on a full line.
+#   bench/win32/frame_cost.sh [frames]
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+bash tools/bootstrap.sh
+cmake --preset win32 >/dev/null
+cmake --build --preset win32 --target frame_cost_bench meruvia_dll meruvia-display-native >/dev/null
+export MERUVIA_WINEPREFIX="$PWD/build/win32/wineprefix" WINEPREFIX="$PWD/build/win32/wineprefix" WINEDEBUG=-all
+build/win32/wine-run.sh cmd /c exit 0 </dev/null >/dev/null 2>&1
+link="$WINEPREFIX/dosdevices/com40"
+build/win32/native-tools/meruvia-display --pty --link "$link" --log >/dev/null &
+display=$!
+trap 'kill $display 2>/dev/null || true; rm -f "$link"' EXIT
+sleep 0.5
+cd build/win32/bin
+../wine-run.sh frame_cost_bench.exe COM40 "${1:-20000}"
