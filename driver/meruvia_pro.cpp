@@ -103,10 +103,10 @@ int32_t CMeruviaPro::SetPortHandle(const PortHandleRecord* record) {
 }
 
 void CMeruviaPro::ReleasePortOpenedHere() {
-    if (m_bPortOpenedHere && m_hComm != kNoSerialHandle)
-        CloseSerialPort(m_hComm);
-    if (m_bPortOpenedHere)
-        m_hComm = kNoSerialHandle;
+    if (!m_bPortOpenedHere)
+        return;
+    CloseSerialPort(m_hComm);
+    m_hComm = kNoSerialHandle;
     m_bPortOpenedHere = false;
 }
 
