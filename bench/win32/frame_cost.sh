@@ -12,7 +12,7 @@ build/win32/wine-run.sh cmd /c exit 0 </dev/null >/dev/null 2>&1
 link="$WINEPREFIX/dosdevices/com40"
 build/win32/native-tools/meruvia-display --pty --link "$link" --log >/dev/null &
 display=$!
-trap 'kill $display 2>/dev/null || true; rm -f "$link"' EXIT
+trap 'kill $display 2>/dev/null || true; rm -f "$link"; wineserver -k 2>/dev/null || true' EXIT
 sleep 0.5
 cd build/win32/bin
 ../wine-run.sh frame_cost_bench.exe COM40 "${1:-20000}"
