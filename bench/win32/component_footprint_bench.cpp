@@ -9,24 +9,15 @@
 #include <cstdlib>
 
 #include "driver/host_interfaces.h"
+#include "meruvia_dll.h"
 
 namespace {
-
-using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
 
 double Now() {
     LARGE_INTEGER f, c;
     QueryPerformanceFrequency(&f);
     QueryPerformanceCounter(&c);
     return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
-}
-
-IClassFactory* ClassObject(HMODULE dll) {
-    auto get = reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")));
-    IClassFactory* factory = nullptr;
-    if (get == nullptr || FAILED(get(CLSID_MeruviaPro, IID_IClassFactory, reinterpret_cast<void**>(&factory))))
-        return nullptr;
-    return factory;
 }
 
 struct Figures {
@@ -44,8 +35,8 @@ Figures Measure(const char* name, int cycles, int objects) {
 
     double start = Now();
     for (int i = 0; i < cycles; ++i) {
-        HMODULE dll = LoadLibraryA(name);
-        IClassFactory* factory = dll != nullptr ? ClassObject(dll) : nullptr;
+        MeruviaDll dll(name);
+        IClassFactory* factory = dll.Factory();
         if (factory == nullptr)
             return f;
         IUnknown* object = nullptr;
@@ -53,12 +44,11 @@ Figures Measure(const char* name, int cycles, int objects) {
             return f;
         object->Release();
         factory->Release();
-        FreeLibrary(dll);
     }
     f.loadCycleUs = (Now() - start) * 1e6 / cycles;
 
-    HMODULE dll = LoadLibraryA(name);
-    IClassFactory* factory = ClassObject(dll);
+    MeruviaDll dll(name);
+    IClassFactory* factory = dll.Factory();
     start = Now();
     for (int i = 0; i < objects; ++i) {
         IUnknown* object = nullptr;
@@ -67,7 +57,6 @@ Figures Measure(const char* name, int cycles, int objects) {
     }
     f.objectNs = (Now() - start) * 1e9 / objects;
     factory->Release();
-    FreeLibrary(dll);
     f.ok = true;
     return f;
 }

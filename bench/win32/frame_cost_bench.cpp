@@ -12,6 +12,7 @@
 #include <initializer_list>
 
 #include "driver/host_interfaces.h"
+#include "meruvia_dll.h"
 
 namespace {
 
@@ -40,15 +41,11 @@ int main(int argc, char** argv) {
     }
     const int frames = argc > 2 ? atoi(argv[2]) : 20000;
     CoInitialize(nullptr);
-    HMODULE dll = LoadLibraryA("MERUVIA.DLL");
-    using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-    auto get = dll != nullptr ? reinterpret_cast<GetClassObjectFn>(
-                                    reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")))
-                              : nullptr;
-    IClassFactory* factory = nullptr;
+    MeruviaDll dll;
+    IClassFactory* factory = dll.Factory();
     IDriverConfig* config = nullptr;
     IDriverIo* io = nullptr;
-    if (get == nullptr || FAILED(get(CLSID_MeruviaPro, IID_IClassFactory, reinterpret_cast<void**>(&factory))) ||
+    if (factory == nullptr ||
         FAILED(factory->CreateInstance(nullptr, IID_IDriverConfig, reinterpret_cast<void**>(&config))) ||
         FAILED(config->QueryInterface(IID_IDriverIo, reinterpret_cast<void**>(&io)))) {
         fprintf(stderr, "cannot create the driver\n");

@@ -1,6 +1,5 @@
-// Test-side access to MERUVIA.DLL: loaded by the Windows loader, the driver created
-// through the DLL's own class object, and slots called through the interface's table
-// pointer the way the host calls them.
+// Test-side access to MERUVIA.DLL: slots called through the interface's table pointer the
+// way the host calls them.
 #pragma once
 
 #include <windows.h>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "driver/host_interfaces.h"
+#include "meruvia_dll.h"
 
 extern "C" uint32_t CallWithStackCheck(void* fn, const uint32_t* args, uint32_t count,
                                        int32_t* stackLeft);
@@ -31,45 +31,3 @@ inline uint32_t CallSlot(void* iface, int slot, std::initializer_list<uint32_t> 
                             << " arguments in the __stdcall convention";
     return result;
 }
-
-// The DLL, loaded by path from beside the test program.
-class MeruviaDll {
-public:
-    MeruviaDll() : module_(LoadLibraryA("MERUVIA.DLL")) {}
-    ~MeruviaDll() {
-        if (module_ != nullptr)
-            FreeLibrary(module_);
-    }
-    MeruviaDll(const MeruviaDll&) = delete;
-    MeruviaDll& operator=(const MeruviaDll&) = delete;
-
-    HMODULE module() const { return module_; }
-
-    template <class Fn> Fn Export(const char* name) const {
-        return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
-    }
-
-    HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** ppv) const {
-        using Fn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-        return Export<Fn>("DllGetClassObject")(clsid, iid, ppv);
-    }
-    HRESULT CanUnloadNow() const {
-        using Fn = HRESULT(STDAPICALLTYPE*)();
-        return Export<Fn>("DllCanUnloadNow")();
-    }
-
-    // A new driver object, as the interface asked for; null on failure.
-    template <class I> I* Create(REFIID iid) const {
-        IClassFactory* factory = nullptr;
-        if (FAILED(GetClassObject(CLSID_MeruviaPro, IID_IClassFactory,
-                                  reinterpret_cast<void**>(&factory))))
-            return nullptr;
-        I* object = nullptr;
-        factory->CreateInstance(nullptr, iid, reinterpret_cast<void**>(&object));
-        factory->Release();
-        return object;
-    }
-
-private:
-    HMODULE module_;
-};

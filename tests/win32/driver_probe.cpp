@@ -22,23 +22,9 @@
 #include <string>
 
 #include "driver/host_interfaces.h"
+#include "meruvia_dll.h"
 
 namespace {
-
-using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-
-IDriverConfig* CreateDriver(HMODULE dll) {
-    auto getClassObject =
-        reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")));
-    IClassFactory* factory = nullptr;
-    if (getClassObject == nullptr ||
-        FAILED(getClassObject(CLSID_MeruviaPro, IID_IClassFactory, reinterpret_cast<void**>(&factory))))
-        return nullptr;
-    IDriverConfig* config = nullptr;
-    factory->CreateInstance(nullptr, IID_IDriverConfig, reinterpret_cast<void**>(&config));
-    factory->Release();
-    return config;
-}
 
 IDriverConfig* CreateByProgId() {
     CLSID clsid;
@@ -58,8 +44,8 @@ int main(int argc, char** argv) {
     if (argc > 1 && strcmp(argv[1], "--progid") == 0) {
         config = CreateByProgId();
     } else {
-        HMODULE dll = LoadLibraryA("MERUVIA.DLL");
-        config = dll != nullptr ? CreateDriver(dll) : nullptr;
+        static MeruviaDll dll; // loaded for the life of the probe
+        config = dll.Create<IDriverConfig>(IID_IDriverConfig);
     }
     IDriverIo* io = nullptr;
     if (config == nullptr || FAILED(config->QueryInterface(IID_IDriverIo, reinterpret_cast<void**>(&io)))) {

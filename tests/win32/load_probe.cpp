@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "driver/host_interfaces.h"
+#include "meruvia_dll.h"
 
 namespace {
 
@@ -124,12 +125,9 @@ int Cycles(int com, int cycles) {
 
 int main(int argc, char** argv) {
     setvbuf(stdout, nullptr, _IONBF, 0);
-    HMODULE dll = LoadLibraryA("MERUVIA.DLL");
-    using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-    auto get = dll != nullptr ? reinterpret_cast<GetClassObjectFn>(
-                                    reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")))
-                              : nullptr;
-    if (get == nullptr || FAILED(get(CLSID_MeruviaPro, IID_IClassFactory, reinterpret_cast<void**>(&g_factory)))) {
+    MeruviaDll dll;
+    g_factory = dll.Factory();
+    if (g_factory == nullptr) {
         printf("error cannot load the driver\n");
         return 1;
     }
