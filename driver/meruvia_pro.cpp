@@ -9,6 +9,7 @@
 #include "display/display_frame.h"
 #include "driver/host_interfaces.h"
 #include "driver/meruvia_pro_tables.h"
+#include "driver/trace.h"
 #include "module/module_state.h"
 
 namespace {
@@ -46,7 +47,15 @@ int32_t CMeruviaPro::GetRegisterTable(const char*, const RegisterEntry** rows, i
 }
 
 uint16_t CMeruviaPro::ParseTagAddress(const TagDef* tag, TagAddress* address) {
-    return ParseRegisterText(*tag, *address, kRegisterTable, kRegisterCount);
+    const uint16_t rejected = ParseRegisterText(*tag, *address, kRegisterTable, kRegisterCount);
+    if (rejected != 0 && TraceOn()) {
+        char text[512];
+        AnsiToUtf8(tag->szRegister, static_cast<int>(strnlen(tag->szRegister, sizeof tag->szRegister)),
+                   text, sizeof text);
+        TraceLine(this, "tag \"%s\" (data type 0x%04X) refused, error code %ld", text, tag->nDataType,
+                  static_cast<long>(m_nErrorCode));
+    }
+    return rejected;
 }
 
 uint16_t CMeruviaPro::ParseRegisterText(const TagDef& tag, TagAddress& address,
@@ -58,6 +67,12 @@ int32_t CMeruviaPro::ParseDeviceAddress(const char* text, int32_t* device) {
     if (ReadDeviceAddress(text, *device))
         return 1;
     m_nErrorCode = kErrAddressRange;
+    if (TraceOn()) {
+        char given[512];
+        AnsiToUtf8(text, static_cast<int>(strnlen(text, 127)), given, sizeof given);
+        TraceLine(this, "device address \"%s\" refused, error code %ld", given,
+                  static_cast<long>(m_nErrorCode));
+    }
     return 0;
 }
 
@@ -76,6 +91,8 @@ int32_t CMeruviaPro::OpenPort(uint32_t, const PortConfig* config) {
                                    static_cast<uint8_t>(config->nParity & 0xFF),
                                    MapStopBits(config->nStopBits)};
     const SerialHandle port = OpenSerialPort(name, settings);
+    if (TraceOn())
+        TraceOpen(name, settings, port != kNoSerialHandle);
     if (port == kNoSerialHandle)
         return 0;
     ReleasePortOpenedHere();
@@ -86,6 +103,7 @@ int32_t CMeruviaPro::OpenPort(uint32_t, const PortConfig* config) {
 
 int32_t CMeruviaPro::ClosePort() {
     if (m_hComm != kNoSerialHandle) {
+        TraceLine(this, "port closed");
         CloseSerialPort(m_hComm);
         m_hComm = kNoSerialHandle;
     }
@@ -97,6 +115,7 @@ int32_t CMeruviaPro::SetPortHandle(const PortHandleRecord* record) {
     const SerialHandle adopted = static_cast<SerialHandle>(record->hPort);
     if (adopted != m_hComm)
         ReleasePortOpenedHere();
+    TraceLine(this, "port handle %p adopted from the host", static_cast<void*>(adopted));
     m_hComm = adopted;
     m_bPortOpenedHere = false;
     return 1;
@@ -105,6 +124,7 @@ int32_t CMeruviaPro::SetPortHandle(const PortHandleRecord* record) {
 void CMeruviaPro::ReleasePortOpenedHere() {
     if (!m_bPortOpenedHere)
         return;
+    TraceLine(this, "port closed: replaced or released");
     CloseSerialPort(m_hComm);
     m_hComm = kNoSerialHandle;
     m_bPortOpenedHere = false;
@@ -120,9 +140,50 @@ int32_t CMeruviaPro::WritePort(const uint8_t* data, int32_t length) {
         return 0;
     memcpy(copy, data, static_cast<size_t>(length));
     copy[length] = 0;
+    LARGE_INTEGER start = {};
+    if (TraceOn())
+        QueryPerformanceCounter(&start);
     const int32_t written = WriteSerialPort(m_hComm, copy, length);
+    if (TraceOn())
+        TraceWrite(copy, length, written, start);
     HeapFree(GetProcessHeap(), 0, copy);
     return written == length ? 1 : 0;
+}
+
+void CMeruviaPro::TraceOpen(const char* name, const LineSettings& settings, bool opened) {
+    static const char kParity[] = "NOEMS";
+    const char parity = settings.parity < 5 ? kParity[settings.parity] : '?';
+    const int stopBits = settings.stopBits == StopBits::Two ? 2 : 1;
+    if (opened) {
+        TraceLine(this, "port %s opened, %lu baud %u%c%d", name, static_cast<unsigned long>(settings.baudRate),
+                  settings.dataBits, parity, stopBits);
+        return;
+    }
+    char reason[600];
+    DescribeWindowsError(GetLastError(), reason, sizeof reason);
+    TraceLine(this, "port %s not opened, %lu baud %u%c%d: %s", name,
+              static_cast<unsigned long>(settings.baudRate), settings.dataBits, parity, stopBits, reason);
+}
+
+void CMeruviaPro::TraceWrite(const uint8_t* frame, int32_t length, int32_t written, LARGE_INTEGER start) {
+    const DWORD error = GetLastError();
+    LARGE_INTEGER end;
+    LARGE_INTEGER frequency;
+    QueryPerformanceCounter(&end);
+    QueryPerformanceFrequency(&frequency);
+    const long ms = static_cast<long>((end.QuadPart - start.QuadPart) * 1000 / frequency.QuadPart);
+    if (written == length) {
+        if (TraceFramesOn())
+            TraceLine(this, "frame %.*s sent in %ld ms", static_cast<int>(length),
+                      reinterpret_cast<const char*>(frame), ms);
+        return;
+    }
+    char reason[600] = "time-out: the line did not take the bytes";
+    if (written < 0)
+        DescribeWindowsError(error, reason, sizeof reason);
+    TraceLine(this, "frame %.*s not written whole: %ld of %ld bytes in %ld ms, %s", static_cast<int>(length),
+              reinterpret_cast<const char*>(frame), static_cast<long>(written < 0 ? 0 : written),
+              static_cast<long>(length), ms, reason);
 }
 
 int32_t CMeruviaPro::WriteBlock(const IoBlock* block) {

@@ -49,4 +49,6 @@ public:
 
 private:
     void ReleasePortOpenedHere();
+    void TraceOpen(const char* name, const LineSettings& settings, bool opened);
+    void TraceWrite(const uint8_t* frame, int32_t length, int32_t written, LARGE_INTEGER start);
 };

@@ -5,6 +5,7 @@
 
 #include "driver/host_interfaces.h"
 #include "driver/meruvia_pro.h"
+#include "driver/trace.h"
 #include "module/module_state.h"
 #include "module/ole_object_factory.h"
 #include "module/win_app.h"
@@ -27,12 +28,14 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     switch (reason) {
     case DLL_PROCESS_ATTACH:
         WidenErrorMode();
+        StartTrace();
         AfxGetModuleState()->m_hModule = instance;
         theApp.m_hInstance = instance;
         theApp.StartInstance();
         break;
     case DLL_PROCESS_DETACH:
         theApp.EndInstance();
+        StopTrace();
         break;
     default: // thread attach and detach: the module keeps no per-thread data
         break;

@@ -8,18 +8,21 @@
 // One key, relative to HKEY_CLASSES_ROOT, and its default value. %n in either stands for
 // symbol n (%1 class id, %2 ProgID, %3 module path, %5 type name).
 struct RegistryTemplate {
-    const char* key;
-    const char* value;
+    const wchar_t* key;
+    const wchar_t* value;
 };
 
 constexpr int kRegistrySymbolCount = 10; // %0 .. %9
 
 // The registry and path calls registration makes; a test may replace them to make a call
-// fail.
+// fail. Values are written as UTF-16 so that a module path survives whatever the active
+// code page; the keep-existing test reads through the 8-bit call, whose 256-byte limit
+// decides which existing values are kept.
 struct RegistrationApi {
     LONG(WINAPI* queryValue)(HKEY, LPCSTR, LPSTR, PLONG);
-    LONG(WINAPI* setValue)(HKEY, LPCSTR, DWORD, LPCSTR, DWORD);
-    DWORD(WINAPI* getShortPathName)(LPCSTR, LPSTR, DWORD);
+    LONG(WINAPI* setValue)(HKEY, LPCWSTR, DWORD, LPCWSTR, DWORD);
+    DWORD(WINAPI* getModuleFileName)(HMODULE, LPWSTR, DWORD);
+    DWORD(WINAPI* getShortPathName)(LPCWSTR, LPWSTR, DWORD);
 };
 
 extern RegistrationApi g_registrationApi;
@@ -27,7 +30,8 @@ extern RegistrationApi g_registrationApi;
 // TRUE when every entry was written or, without replace, left as it was; FALSE at the
 // first failed write, after which no further entry is tried.
 BOOL WriteRegistryList(const RegistryTemplate* list, size_t count,
-                       const char* const symbols[kRegistrySymbolCount], BOOL replace);
+                       const wchar_t* const symbols[kRegistrySymbolCount], BOOL replace);
 
-// Writes the entries of every enrolled class-factory record that has a ProgID.
-void UpdateClassRegistry();
+// Writes the entries of every enrolled class-factory record that has a ProgID. TRUE when
+// every such record has all its keys in place.
+BOOL UpdateClassRegistry();

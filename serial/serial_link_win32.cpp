@@ -26,8 +26,10 @@ SerialHandle OpenSerialPort(const char* name, const LineSettings& settings) {
     static const char kDevicePrefix[] = "//./";
     constexpr size_t kMaxName = 64;
     const size_t nameLen = strnlen(name, kMaxName + 1);
-    if (nameLen > kMaxName)
+    if (nameLen > kMaxName) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return INVALID_HANDLE_VALUE;
+    }
     char path[sizeof kDevicePrefix + kMaxName] = {};
     memcpy(path, kDevicePrefix, sizeof kDevicePrefix - 1);
     memcpy(path + sizeof kDevicePrefix - 1, name, nameLen);
@@ -47,7 +49,9 @@ SerialHandle OpenSerialPort(const char* name, const LineSettings& settings) {
     dcb.Parity = settings.parity;
     dcb.StopBits = ToDcbStopBits(settings.stopBits);
     if (!SetCommState(port, &dcb)) {
+        const DWORD refused = GetLastError(); // why, for whoever traces the failure
         CloseHandle(port);
+        SetLastError(refused);
         return INVALID_HANDLE_VALUE;
     }
 

@@ -112,31 +112,47 @@ TEST(ModuleObjectCount, MovesByOneAndMayGoBelowZero) {
 
 // Registry calls recorded, not made.
 struct FakeRegistry {
-    std::vector<std::string> written; // "key=value"
+    std::vector<std::string> written; // "key=value", in UTF-8
     int refuseAfter = -1;             // writes that succeed before the first refusal
+    bool keysExist = false;           // every keep-existing key already has a value
+    bool moduleFileFails = false;
     bool shortPathFails = false;
 };
 FakeRegistry* g_fake = nullptr;
 
-LONG WINAPI FakeQuery(HKEY, LPCSTR, LPSTR, PLONG) { return ERROR_FILE_NOT_FOUND; }
-LONG WINAPI FakeSet(HKEY, LPCSTR key, DWORD, LPCSTR value, DWORD) {
+std::string Utf8(const wchar_t* text) {
+    char out[4096];
+    return WideCharToMultiByte(CP_UTF8, 0, text, -1, out, sizeof out, nullptr, nullptr) > 0 ? out : "?";
+}
+
+LONG WINAPI FakeQuery(HKEY, LPCSTR, LPSTR, PLONG) {
+    return g_fake->keysExist ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+}
+LONG WINAPI FakeSet(HKEY, LPCWSTR key, DWORD, LPCWSTR value, DWORD) {
     if (g_fake->refuseAfter >= 0 && static_cast<int>(g_fake->written.size()) >= g_fake->refuseAfter)
         return ERROR_ACCESS_DENIED;
-    g_fake->written.push_back(std::string(key) + "=" + value);
+    g_fake->written.push_back(Utf8(key) + "=" + Utf8(value));
     return ERROR_SUCCESS;
 }
-DWORD WINAPI FakeShortPath(LPCSTR longPath, LPSTR shortPath, DWORD size) {
+DWORD WINAPI FakeModuleFileName(HMODULE module, LPWSTR path, DWORD size) {
+    if (g_fake->moduleFileFails)
+        return 0;
+    return GetModuleFileNameW(module, path, size);
+}
+DWORD WINAPI FakeShortPath(LPCWSTR longPath, LPWSTR shortPath, DWORD size) {
     if (g_fake->shortPathFails)
         return 0;
-    return GetShortPathNameA(longPath, shortPath, size);
+    return GetShortPathNameW(longPath, shortPath, size);
 }
+
+const char kServerKey[] = "CLSID\\{93447081-C721-4469-8B89-46F355783C14}\\InProcServer32=";
 
 class Registration : public ::testing::Test {
 protected:
     void SetUp() override {
         g_fake = &fake_;
         saved_ = g_registrationApi;
-        g_registrationApi = {FakeQuery, FakeSet, FakeShortPath};
+        g_registrationApi = {FakeQuery, FakeSet, FakeModuleFileName, FakeShortPath};
         COleObjectFactory::RegisterAll();
     }
     void TearDown() override {
@@ -148,40 +164,55 @@ protected:
     COleObjectFactory factory_{CLSID_MeruviaPro, &CMeruviaPro::kRuntimeClass, FALSE, kMeruviaProgId};
 };
 
-TEST_F(Registration, RefusedFirstWriteWritesNothingAndSucceeds) {
+// A refused write is reported, so that regsvr32 and installers do not claim success.
+TEST_F(Registration, RefusedFirstWriteWritesNothingAndFails) {
     fake_.refuseAfter = 0;
-    EXPECT_EQ(S_OK, DllRegisterServer());
+    EXPECT_EQ(SELFREG_E_CLASS, DllRegisterServer());
     EXPECT_TRUE(fake_.written.empty());
 }
 
-TEST_F(Registration, RefusedWriteStopsItsPass) {
+TEST_F(Registration, RefusedWriteStopsItsPassAndFails) {
     fake_.refuseAfter = 3; // both keep-existing entries and the first replace entry
-    EXPECT_EQ(S_OK, DllRegisterServer());
+    EXPECT_EQ(SELFREG_E_CLASS, DllRegisterServer());
     ASSERT_EQ(3u, fake_.written.size());
     EXPECT_EQ("MERUVIA.MeruviaPro\\CLSID={93447081-C721-4469-8B89-46F355783C14}", fake_.written[2]);
+}
+
+TEST_F(Registration, NoModulePathWritesNothingAndFails) {
+    fake_.moduleFileFails = true;
+    EXPECT_EQ(SELFREG_E_CLASS, DllRegisterServer());
+    EXPECT_TRUE(fake_.written.empty());
+}
+
+TEST_F(Registration, KeptKeysCountAsInPlace) {
+    fake_.keysExist = true;
+    EXPECT_EQ(S_OK, DllRegisterServer());
+    EXPECT_EQ(3u, fake_.written.size()) << "only the replace entries are written";
 }
 
 TEST_F(Registration, FullPathWhenNoShortPath) {
     fake_.shortPathFails = true;
     EXPECT_EQ(S_OK, DllRegisterServer());
     ASSERT_EQ(5u, fake_.written.size());
-    char full[MAX_PATH];
-    GetModuleFileNameA(AfxGetModuleState()->m_hModule, full, MAX_PATH);
-    EXPECT_EQ("CLSID\\{93447081-C721-4469-8B89-46F355783C14}\\InProcServer32=" + std::string(full),
-              fake_.written[4]);
+    wchar_t full[MAX_PATH];
+    GetModuleFileNameW(AfxGetModuleState()->m_hModule, full, MAX_PATH);
+    EXPECT_EQ(kServerKey + Utf8(full), fake_.written[4]);
 }
 
 TEST_F(Registration, EntriesInOrder) {
     EXPECT_EQ(S_OK, DllRegisterServer());
+    wchar_t full[MAX_PATH];
+    wchar_t shortPath[MAX_PATH];
+    GetModuleFileNameW(AfxGetModuleState()->m_hModule, full, MAX_PATH);
+    ASSERT_GT(GetShortPathNameW(full, shortPath, MAX_PATH), 0u);
     const std::vector<std::string> expected = {
         "MERUVIA.MeruviaPro=MERUVIA.MeruviaPro",
         "CLSID\\{93447081-C721-4469-8B89-46F355783C14}=MERUVIA.MeruviaPro",
         "MERUVIA.MeruviaPro\\CLSID={93447081-C721-4469-8B89-46F355783C14}",
         "CLSID\\{93447081-C721-4469-8B89-46F355783C14}\\ProgID=MERUVIA.MeruviaPro",
+        kServerKey + Utf8(shortPath),
     };
-    ASSERT_EQ(5u, fake_.written.size());
-    for (size_t i = 0; i < expected.size(); ++i)
-        EXPECT_EQ(expected[i], fake_.written[i]);
+    EXPECT_EQ(expected, fake_.written);
 }
 
 } // namespace

@@ -1,0 +1,95 @@
+#include "line_options.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <strings.h>
+
+const char* const kParityNames[5] = {"none", "odd", "even", "mark", "space"};
+
+const float kLampTestValues[13] = {888.888f, 0.0f,     111.111f, 222.222f, 333.333f,
+                                   444.444f, 555.555f, 666.666f, 777.777f, 888.888f,
+                                   999.999f, 123.456f, NAN};
+
+namespace {
+
+bool ParseWhole(const char* text, unsigned long& out) {
+    char* end = nullptr;
+    errno = 0;
+    out = strtoul(text, &end, 10);
+    return errno == 0 && end != text && *end == '\0' && text[0] != '-';
+}
+
+} // namespace
+
+OptionResult TakeLineOption(int argc, char** argv, int& i, LineOptions& line) {
+    const char* name = argv[i];
+    const bool known = strcmp(name, "--port") == 0 || strcmp(name, "--baud") == 0 ||
+                       strcmp(name, "--data-bits") == 0 || strcmp(name, "--parity") == 0 ||
+                       strcmp(name, "--stop-bits") == 0;
+    if (!known)
+        return OptionResult::NotMine;
+    if (i + 1 >= argc)
+        return OptionResult::NoValue;
+    const char* v = argv[++i];
+    unsigned long n = 0;
+    if (strcmp(name, "--port") == 0) {
+        if (*v == '\0')
+            return OptionResult::BadValue;
+        line.port = v;
+    } else if (strcmp(name, "--baud") == 0) {
+        if (!ParseWhole(v, n) || n == 0 || n > 4000000)
+            return OptionResult::BadValue;
+        line.baud = n;
+    } else if (strcmp(name, "--data-bits") == 0) {
+        if (!ParseWhole(v, n) || n < 5 || n > 8)
+            return OptionResult::BadValue;
+        line.dataBits = static_cast<int>(n);
+    } else if (strcmp(name, "--stop-bits") == 0) {
+        if (!ParseWhole(v, n) || (n != 1 && n != 2))
+            return OptionResult::BadValue;
+        line.stopBits = static_cast<int>(n);
+    } else {
+        int found = -1;
+        for (int p = 0; p < 5; ++p)
+            if (strcasecmp(v, kParityNames[p]) == 0)
+                found = p;
+        if (found < 0)
+            return OptionResult::BadValue;
+        line.parity = found;
+    }
+    return OptionResult::Taken;
+}
+
+std::string LineSummary(const LineOptions& line) {
+    static const char kLetters[] = "NOEMS";
+    return std::to_string(line.baud) + " " + std::to_string(line.dataBits) + kLetters[line.parity] +
+           std::to_string(line.stopBits);
+}
+
+bool ParseValue(const std::string& text, float& value) {
+    const char* start = text.c_str();
+    while (*start == ' ' || *start == '\t')
+        ++start;
+    char* end = nullptr;
+    value = strtof(start, &end);
+    while (end != nullptr && (*end == ' ' || *end == '\t' || *end == '\r' || *end == '\n'))
+        ++end;
+    return end != start && end != nullptr && *end == '\0';
+}
+
+bool IsShownWhole(float value) {
+    return std::isfinite(value) && value >= -99.999f && value <= 999.999f;
+}
+
+std::string Reading(const DisplayFrame& frame) {
+    std::string reading;
+    for (size_t k = kDisplayFrameSize - 1; k >= 1; --k)
+        reading += static_cast<char>(frame.bytes[k]);
+    return reading;
+}
+
+std::string FrameText(const DisplayFrame& frame) {
+    return std::string(reinterpret_cast<const char*>(frame.bytes), kDisplayFrameSize);
+}

@@ -1,0 +1,49 @@
+// What the two send tools have in common: the serial line options, the values they take,
+// the readings they report and the lamp test sequence. Portable; no Windows needed.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "display/display_frame.h"
+
+// The serial line, as the host's port settings give it.
+struct LineOptions {
+    std::string port;
+    unsigned long baud = 9600;
+    int dataBits = 8;
+    int parity = 0; // 0 none, 1 odd, 2 even, 3 mark, 4 space
+    int stopBits = 1;
+};
+
+enum class OptionResult {
+    NotMine,   // not a line option
+    Taken,     // a line option and its value, taken
+    NoValue,   // a line option without its value
+    BadValue,  // a line option whose value is not allowed
+};
+
+// Looks at argv[i] (and its value, argv[i + 1], moving i past it when taken).
+OptionResult TakeLineOption(int argc, char** argv, int& i, LineOptions& line);
+
+// The names of the parities, by host code.
+extern const char* const kParityNames[5];
+// "8N1"-style summary of the settings.
+std::string LineSummary(const LineOptions& line);
+
+// Strict decimal number with optional blanks around it (as a user types it).
+bool ParseValue(const std::string& text, float& value);
+
+// What the display shows: -99.999 to 999.999; outside it, only the last seven characters.
+bool IsShownWhole(float value);
+
+// The seven characters as the display shows them: the frame's bytes 7 down to 1.
+std::string Reading(const DisplayFrame& frame);
+// The frame's eight bytes as text.
+std::string FrameText(const DisplayFrame& frame);
+
+// The lamp test: every segment (888.888), then every place showing 0, 1, ... 9, then one
+// reading that shows the order of the places (123.456), then dashes (sent as a value that
+// is not a number).
+extern const float kLampTestValues[13];
+constexpr int kLampTestFrames = 13;

@@ -1,0 +1,175 @@
+#include "driver_session.h"
+
+#include <windows.h>
+#include <ole2.h>
+
+#include <cstring>
+
+#include "console.h"
+
+DriverSession::~DriverSession() {
+    if (io_ != nullptr)
+        io_->Release();
+    if (config_ != nullptr) {
+        if (portOpen_)
+            config_->ClosePort();
+        config_->Release();
+    }
+    if (runtime_)
+        CoUninitialize();
+}
+
+int DriverSession::StartRuntime() {
+    if (FAILED(CoInitialize(nullptr))) {
+        Complain("%s", t_.runtimeFailed);
+        return kNoDriver;
+    }
+    runtime_ = true;
+    return kOk;
+}
+
+int DriverSession::Create(bool quiet, std::string* failure) {
+    CLSID clsid;
+    if (FAILED(CLSIDFromProgID(L"MERUVIA.MeruviaPro", &clsid))) {
+        if (!quiet)
+            Complain("%s", t_.notRegistered);
+        if (failure != nullptr)
+            *failure = t_.notRegistered;
+        return kNoDriver;
+    }
+    HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDriverConfig,
+                                  reinterpret_cast<void**>(&config_));
+    if (SUCCEEDED(hr))
+        hr = config_->QueryInterface(IID_IDriverIo, reinterpret_cast<void**>(&io_));
+    if (FAILED(hr)) {
+        const std::string reason = SystemMessage(static_cast<DWORD>(hr));
+        if (!quiet)
+            Complain(t_.cannotCreate, reason.c_str());
+        if (failure != nullptr)
+            *failure = reason;
+        return kNoDriver;
+    }
+    return kOk;
+}
+
+int DriverSession::CheckTag(const std::string& device, const std::string& registerText,
+                            unsigned long dataType) {
+    int32_t number = 0;
+    if (!config_->ParseDeviceAddress(device.c_str(), &number)) {
+        Complain(t_.deviceRefused, device.c_str(), FromCodePage(936, config_->GetErrorText()).c_str());
+        return kRefused;
+    }
+    TagDef tag{};
+    if (registerText.size() >= sizeof tag.szRegister) {
+        Complain(t_.registerTooLong, static_cast<unsigned>(sizeof tag.szRegister - 1));
+        return kUsage;
+    }
+    memcpy(tag.szRegister, registerText.c_str(), registerText.size());
+    tag.nDataType = static_cast<uint16_t>(dataType);
+    TagAddress address{};
+    address.nDevice = static_cast<uint16_t>(number);
+    if (config_->ParseTagAddress(&tag, &address) != 0) {
+        Complain(t_.tagRefused, registerText.c_str(), dataType,
+                 FromCodePage(936, config_->GetErrorText()).c_str());
+        return kRefused;
+    }
+    return kOk;
+}
+
+bool FillPortConfig(const LineOptions& line, PortConfig& pc) {
+    pc = PortConfig{};
+    if (line.port.size() > sizeof pc.szPortName - 1)
+        return false;
+    memcpy(pc.szPortName, line.port.c_str(), line.port.size());
+    pc.nBaudRate = static_cast<uint32_t>(line.baud);
+    pc.nDataBits = static_cast<uint16_t>(line.dataBits);
+    pc.nStopBits = static_cast<int16_t>(line.stopBits);
+    pc.nParity = static_cast<uint16_t>(line.parity);
+    return true;
+}
+
+int DriverSession::Open(const LineOptions& line, bool quiet) {
+    PortConfig pc;
+    if (!FillPortConfig(line, pc)) {
+        if (!quiet)
+            Complain(t_.portTooLong, line.port.c_str());
+        return kUsage;
+    }
+    if (!config_->OpenPort(0, &pc)) {
+        if (!quiet)
+            Complain(t_.cannotOpen, line.port.c_str(), LineSummary(line).c_str());
+        return kNoPort;
+    }
+    portOpen_ = true;
+    if (!quiet) {
+        Print(stdout, t_.opened, line.port.c_str(), LineSummary(line).c_str());
+        Print(stdout, "\n");
+    }
+    return kOk;
+}
+
+bool DriverSession::WriteValue(float value) {
+    TagValue tagValue{};
+    tagValue.fValue = value;
+    ItemNode item{};
+    item.pTag = &tagValue;
+    IoBlock block{};
+    block.nKind = 1;
+    block.pItems = &item;
+    return io_->WriteBlock(&block) != 0;
+}
+
+int DriverSession::Send(const std::string& text) {
+    float value = 0;
+    if (!ParseValue(text, value)) {
+        Complain(t_.notANumber, text.c_str());
+        return kUsage;
+    }
+    const DisplayFrame frame = EncodeDisplayFrame(value);
+    if (!IsShownWhole(value))
+        Complain(t_.outsideDisplay, text.c_str(), Reading(frame).c_str());
+    if (!WriteValue(value)) {
+        Complain(t_.notWhole, text.c_str());
+        return kWriteFailed;
+    }
+    Print(stdout, t_.sent, text.c_str(), FrameText(frame).c_str(), Reading(frame).c_str());
+    Print(stdout, "\n");
+    return kOk;
+}
+
+int DriverSession::SendAll(const std::vector<std::string>& values) {
+    int worst = kOk;
+    auto note = [&](int rc) {
+        if (rc == kWriteFailed || (rc != kOk && worst == kOk))
+            worst = rc;
+    };
+    if (!values.empty()) {
+        for (const std::string& v : values)
+            note(Send(v));
+        return worst;
+    }
+    char line[256];
+    while (fgets(line, sizeof line, stdin) != nullptr) {
+        std::string text(line);
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+            text.pop_back();
+        if (!text.empty())
+            note(Send(text));
+    }
+    return worst;
+}
+
+int DriverSession::LampTest(unsigned long intervalMs) {
+    for (int k = 0; k < kLampTestFrames; ++k) {
+        if (k > 0)
+            Sleep(intervalMs);
+        const DisplayFrame frame = EncodeDisplayFrame(kLampTestValues[k]);
+        if (!WriteValue(kLampTestValues[k])) {
+            Complain(t_.notWhole, Reading(frame).c_str());
+            return kWriteFailed;
+        }
+        Print(stdout, t_.lampStep, k + 1, kLampTestFrames, Reading(frame).c_str());
+        Print(stdout, "\n");
+    }
+    return kOk;
+}

@@ -1,0 +1,44 @@
+// One driver object used as the host uses it: created by ProgID, a tag checked, a port
+// opened from the line options, values sent one frame each.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "driver/host_interfaces.h"
+#include "line_options.h"
+#include "texts.h"
+
+enum Exit { kOk = 0, kUsage = 1, kRefused = 2, kNoDriver = 3, kNoPort = 4, kWriteFailed = 5 };
+
+class DriverSession {
+public:
+    explicit DriverSession(const HostTexts& t) : t_(t) {}
+    ~DriverSession();
+    DriverSession(const DriverSession&) = delete;
+    DriverSession& operator=(const DriverSession&) = delete;
+
+    // The component runtime for this thread; kNoDriver when it cannot start.
+    int StartRuntime();
+    // Creates the driver by ProgID. With quiet, says nothing and leaves the reason in
+    // failure (for --doctor).
+    int Create(bool quiet = false, std::string* failure = nullptr);
+    int CheckTag(const std::string& device, const std::string& registerText, unsigned long dataType);
+    // With quiet, says nothing on failure.
+    int Open(const LineOptions& line, bool quiet = false);
+    int SendAll(const std::vector<std::string>& values);
+    int LampTest(unsigned long intervalMs);
+
+private:
+    int Send(const std::string& text);
+    bool WriteValue(float value);
+
+    const HostTexts& t_;
+    bool runtime_ = false;
+    IDriverConfig* config_ = nullptr;
+    IDriverIo* io_ = nullptr;
+    bool portOpen_ = false;
+};
+
+// Fills a port record from the line options; false when the name does not fit.
+bool FillPortConfig(const LineOptions& line, PortConfig& pc);

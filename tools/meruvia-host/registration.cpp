@@ -1,0 +1,129 @@
+#include "registration.h"
+
+#include <windows.h>
+
+#include "console.h"
+
+const wchar_t kClassIdText[] = L"{93447081-C721-4469-8B89-46F355783C14}";
+const wchar_t kProgIdText[] = L"MERUVIA.MeruviaPro";
+
+bool RegisterDll(const std::string& dllUtf8, const HostTexts& t) {
+    HMODULE module = LoadLibraryW(Wide(dllUtf8).c_str());
+    if (module == nullptr) {
+        Complain(t.cannotLoad, dllUtf8.c_str(), SystemMessage(GetLastError()).c_str());
+        return false;
+    }
+    using RegisterFn = HRESULT(STDAPICALLTYPE*)();
+    auto reg = reinterpret_cast<RegisterFn>(reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
+    bool ok = false;
+    if (reg == nullptr) {
+        Complain(t.notSelfRegistering, dllUtf8.c_str());
+    } else if (const HRESULT hr = reg(); FAILED(hr)) {
+        Complain(t.registerFailed, dllUtf8.c_str(), static_cast<unsigned long>(hr));
+    } else {
+        Print(stdout, t.registered, dllUtf8.c_str());
+        Print(stdout, "\n");
+        ok = true;
+    }
+    FreeLibrary(module);
+    return ok;
+}
+
+bool ReadClassesValue(const std::wstring& key, std::wstring& value) {
+    HKEY h;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_QUERY_VALUE, &h) != ERROR_SUCCESS)
+        return false;
+    wchar_t data[32768];
+    DWORD size = sizeof data - sizeof(wchar_t);
+    DWORD type = 0;
+    const LONG rc = RegQueryValueExW(h, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+    RegCloseKey(h);
+    if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
+        return false;
+    data[size / sizeof(wchar_t)] = L'\0';
+    value = data;
+    return true;
+}
+
+bool ProgIdIn64BitView() {
+    BOOL wow64 = FALSE;
+    if (!IsWow64Process(GetCurrentProcess(), &wow64) || !wow64)
+        return false;
+    HKEY h;
+    const std::wstring key = std::wstring(L"Software\\Classes\\") + kProgIdText;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &h) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(h);
+    return true;
+}
+
+namespace {
+
+enum class Removal { Removed, Absent, Kept, Refused };
+
+// Deletes a key that has no subkeys of its own; one that has is someone else's too.
+Removal RemoveLeafKey(const std::wstring& key, const HostTexts& t) {
+    HKEY h;
+    LONG rc = RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &h);
+    if (rc == ERROR_FILE_NOT_FOUND)
+        return Removal::Absent;
+    if (rc == ERROR_SUCCESS) {
+        DWORD subkeys = 0;
+        rc = RegQueryInfoKeyW(h, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr,
+                              nullptr, nullptr, nullptr);
+        RegCloseKey(h);
+        if (rc == ERROR_SUCCESS && subkeys > 0)
+            return Removal::Kept;
+        rc = RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str());
+    }
+    if (rc == ERROR_SUCCESS)
+        return Removal::Removed;
+    if (rc == ERROR_FILE_NOT_FOUND)
+        return Removal::Absent;
+    Complain(t.cannotRemove, Utf8(key.c_str()).c_str(), SystemMessage(static_cast<DWORD>(rc)).c_str());
+    return Removal::Refused;
+}
+
+// Whether a key's default value, if it has one, is what registration writes there.
+bool Ours(const std::wstring& key, const wchar_t* expected, const HostTexts& t) {
+    std::wstring value;
+    if (!ReadClassesValue(key, value) || _wcsicmp(value.c_str(), expected) == 0)
+        return true;
+    Complain(t.notOurs, Utf8(key.c_str()).c_str(), Utf8(value.c_str()).c_str());
+    return false;
+}
+
+} // namespace
+
+int UnregisterDriver(const HostTexts& t) {
+    const std::wstring progId = kProgIdText;
+    const std::wstring classKey = std::wstring(L"CLSID\\") + kClassIdText;
+    // Children before parents, and each side only where it points at the other.
+    std::wstring keys[5];
+    int count = 0;
+    if (Ours(progId + L"\\CLSID", kClassIdText, t)) {
+        keys[count++] = progId + L"\\CLSID";
+        keys[count++] = progId;
+    }
+    if (Ours(classKey + L"\\ProgID", kProgIdText, t)) {
+        keys[count++] = classKey + L"\\ProgID";
+        keys[count++] = classKey + L"\\InProcServer32";
+        keys[count++] = classKey;
+    }
+    int removed = 0;
+    bool refused = false;
+    for (int i = 0; i < count; ++i) {
+        switch (RemoveLeafKey(keys[i], t)) {
+        case Removal::Removed: ++removed; break;
+        case Removal::Refused: refused = true; break;
+        case Removal::Absent:
+        case Removal::Kept: break;
+        }
+    }
+    if (removed > 0)
+        Print(stdout, t.unregistered, removed);
+    else if (!refused)
+        Print(stdout, "%s", t.nothingToRemove);
+    Print(stdout, "\n");
+    return refused ? 3 : 0;
+}

@@ -1,0 +1,24 @@
+// The driver's registration as a 32-bit host sees it: made by the DLL itself (as regsvr32
+// does), read back, and removed key by key where the keys are the driver's own.
+#pragma once
+
+#include <string>
+
+#include "texts.h"
+
+extern const wchar_t kClassIdText[]; // {93447081-C721-4469-8B89-46F355783C14}
+extern const wchar_t kProgIdText[];  // MERUVIA.MeruviaPro
+
+// Loads the DLL and calls its DllRegisterServer; says what happened. True on success.
+bool RegisterDll(const std::string& dllUtf8, const HostTexts& t);
+
+// Removes the five keys registration writes, in the view a 32-bit host reads, leaving any
+// that name another component or that hold keys of others. 0 when nothing of the driver is
+// left, 3 when a key could not be removed.
+int UnregisterDriver(const HostTexts& t);
+
+// The default value of a key under HKEY_CLASSES_ROOT (32-bit view); false if absent.
+bool ReadClassesValue(const std::wstring& key, std::wstring& value);
+
+// Whether the ProgID key exists in the 64-bit registry view (false on 32-bit Windows).
+bool ProgIdIn64BitView();
