@@ -164,6 +164,19 @@ TEST_F(Registration, MovedModuleIsRegisteredAtItsNewPath) {
     RemoveDirectoryA(folder.c_str());
 }
 
+// A volatile key cannot hold the ordinary subkeys registration writes below it, so the
+// registry refuses the third write, as it refuses a user without the rights to write.
+TEST_F(Registration, RefusedWriteIsReportedToRegsvr32) {
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CLASSES_ROOT, "MERUVIA.MeruviaPro", 0, nullptr,
+                                             REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    RegCloseKey(key);
+    EXPECT_NE(0u, RunRegsvr32(dll_)) << "regsvr32 must not report success";
+    EXPECT_FALSE(Read("MERUVIA.MeruviaPro\\CLSID").exists);
+    EXPECT_FALSE(Read(kClassKey + "\\InProcServer32").exists) << "the pass stopped at the refusal";
+    EXPECT_EQ("MERUVIA.MeruviaPro", Read(kClassKey).defaultValue) << "what was written before stays";
+}
+
 TEST(VersionResource, MarksTheModuleSelfRegistering) {
     const std::string dll = BesideThisProgram("MERUVIA.DLL");
     DWORD handle = 0;

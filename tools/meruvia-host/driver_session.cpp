@@ -59,12 +59,15 @@ int DriverSession::CheckTag(const std::string& device, const std::string& regist
         Complain(t_.deviceRefused, device.c_str(), FromCodePage(936, config_->GetErrorText()).c_str());
         return kRefused;
     }
+    // The host hands the driver texts in the system's code page.
     TagDef tag{};
-    if (registerText.size() >= sizeof tag.szRegister) {
+    const std::wstring wide = Wide(registerText);
+    const int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, tag.szRegister, sizeof tag.szRegister,
+                                      nullptr, nullptr);
+    if (n == 0 && !wide.empty()) {
         Complain(t_.registerTooLong, static_cast<unsigned>(sizeof tag.szRegister - 1));
         return kUsage;
     }
-    memcpy(tag.szRegister, registerText.c_str(), registerText.size());
     tag.nDataType = static_cast<uint16_t>(dataType);
     TagAddress address{};
     address.nDevice = static_cast<uint16_t>(number);

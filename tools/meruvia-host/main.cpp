@@ -158,7 +158,6 @@ int Run(const Options& o, const HostTexts& t) {
 } // namespace
 
 int main() {
-    setvbuf(stdout, nullptr, _IOLBF, 0);
     // The arguments as the user typed them, whatever the code page: paths may be Chinese.
     int argc = 0;
     wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &argc);

@@ -1,0 +1,372 @@
+#!/usr/bin/env python3
+"""What a field engineer has when the display stays dark, through the real parts: the
+installed driver in Wine's registry, meruvia-host's --doctor, --unregister and --lamp-test,
+its two languages, the driver's trace, and registration from folders a Chinese Windows
+makes hard (a name outside code page 936, a path longer than 259 bytes in it).
+
+    field_tools_over_pty.py <meruvia-host.exe> <meruvia-display> <driver_probe.exe>
+                            <wine-run.sh> <wine prefix> <scratch folder>
+"""
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import unittest
+
+HOST, DISPLAY, PROBE, WINE_RUN, PREFIX, SCRATCH = sys.argv[1:7]
+del sys.argv[1:7]
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from wine_line import Line, chinese_locale_env, map_com  # noqa: E402
+
+DLL = os.path.join(os.path.dirname(HOST), "MERUVIA.DLL")
+CLSID = "{93447081-C721-4469-8B89-46F355783C14}"
+LAMP_READINGS = ["888.888", "000.000", "111.111", "222.222", "333.333", "444.444", "555.555",
+                 "666.666", "777.777", "888.888", "999.999", "123.456", "---.---"]
+TRACE_LINE = re.compile(r"^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} pid \d+ object [0-9A-Fa-f]+ \S")
+
+
+def wine(*args, env=None, cwd=None, stdin=None, timeout=120):
+    run_env = dict(env if env is not None else os.environ)
+    run_env["MERUVIA_WINEPREFIX"] = PREFIX
+    return subprocess.run([WINE_RUN, *args], input=stdin, capture_output=True, text=True,
+                          env=run_env, cwd=cwd, timeout=timeout)
+
+
+def host(*args, **kw):
+    return wine(HOST, *args, **kw)
+
+
+def env_with(**extra):
+    env = {k: v for k, v in os.environ.items() if k != "MERUVIA_TRACE"}
+    env.update(extra)
+    return env
+
+
+def windows_path(linux_path):
+    return "Z:" + os.path.abspath(linux_path).replace("/", "\\")
+
+
+def reg(*args):
+    return wine("reg", *args)
+
+
+class Display:
+    """The display simulator on a pseudo-terminal mapped to a COM port."""
+
+    def __init__(self, com, frames):
+        self.link = os.path.join(PREFIX, "dosdevices", com.lower())
+        self.proc = subprocess.Popen(
+            [DISPLAY, "--pty", "--link", self.link, "--log", "--frames", str(frames), "--timeout", "30"],
+            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        first = self.proc.stdout.readline()
+        assert first.startswith("listening on "), first
+
+    def readings(self):
+        out, _ = self.proc.communicate(timeout=60)
+        return [line.split("reading ")[1] for line in out.splitlines() if " reading " in line]
+
+    def kill(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.communicate()
+
+
+class Case(unittest.TestCase):
+    def setUp(self):
+        self.cleanups = []
+        registered = wine("regsvr32", "/s", windows_path(DLL))
+        self.assertEqual(0, registered.returncode, registered.stderr)
+
+    def tearDown(self):
+        for cleanup in reversed(self.cleanups):
+            cleanup()
+
+    def line(self, com):
+        line = Line(PREFIX, com)
+        self.cleanups.append(line.close)
+        return line
+
+    def display(self, com, frames):
+        display = Display(com, frames)
+        self.cleanups.append(display.kill)
+        return display
+
+    def mapped(self, com, target):
+        link = map_com(PREFIX, com, target)
+        self.cleanups.append(lambda: os.path.lexists(link) and os.unlink(link))
+
+    def scratch(self):
+        folder = tempfile.mkdtemp(dir=SCRATCH)
+        self.cleanups.append(lambda: shutil.rmtree(folder, ignore_errors=True))
+        return folder
+
+
+class Doctor(Case):
+    def test_healthy_install_and_a_port_that_opens(self):
+        self.line("COM40")
+        result = host("--doctor", "--lang", "en", "--port", "COM40", "--baud", "19200", "--parity", "even")
+        self.assertEqual(0, result.returncode, result.stdout + result.stderr)
+        out = result.stdout
+        self.assertIn("OK      the ProgID MERUVIA.MeruviaPro is registered for 32-bit programs", out)
+        self.assertIn("OK      the class maps back to the ProgID", out)
+        self.assertRegex(out, r"OK      the driver file is .*MERUVIA\.DLL, version 60\.1\.1\.10")
+        self.assertIn("OK      the driver can be created", out)
+        self.assertRegex(out, r"serial ports on this PC: .*COM40")
+        self.assertIn("OK      COM40 opens at 19200 8E1", out)
+        self.assertIn("all checks passed", out)
+
+    def test_removed_registration(self):
+        removed = host("--unregister", "--lang", "en")
+        self.assertEqual(0, removed.returncode, removed.stderr)
+        self.assertIn("5 registry keys of the driver removed", removed.stdout)
+        for key in ["HKCR\\MERUVIA.MeruviaPro", "HKCR\\CLSID\\" + CLSID]:
+            self.assertNotEqual(0, reg("query", key).returncode, key + " is gone")
+
+        result = host("--doctor", "--lang", "en")
+        self.assertEqual(3, result.returncode, "a registration problem is status 3")
+        self.assertIn("PROBLEM the ProgID MERUVIA.MeruviaPro is not registered where a 32-bit host looks",
+                      result.stdout)
+        self.assertIn("PROBLEM the driver cannot be created", result.stdout)
+        self.assertIn("2 problem(s) found", result.stdout)
+
+        again = host("--unregister", "--lang", "en")
+        self.assertEqual(0, again.returncode)
+        self.assertIn("nothing to remove", again.stdout)
+
+    def test_registered_file_that_was_deleted(self):
+        folder = self.scratch()
+        copy = os.path.join(folder, "MERUVIA.DLL")
+        shutil.copy(DLL, copy)
+        self.assertEqual(0, wine("regsvr32", "/s", windows_path(copy)).returncode)
+        os.unlink(copy)
+        result = host("--doctor", "--lang", "en")
+        self.assertEqual(3, result.returncode)
+        self.assertRegex(result.stdout, r"PROBLEM the registered driver file .* does not exist")
+
+    def test_missing_and_refusing_ports(self):
+        missing = host("--doctor", "--lang", "en", "--port", "COM41")
+        self.assertEqual(4, missing.returncode, "a port problem is status 4")
+        self.assertIn("PROBLEM COM41 does not exist on this PC", missing.stdout)
+        self.assertIn("OK      the driver can be created", missing.stdout)
+
+        # A device that refuses to be opened, as a port held by another program does.
+        self.mapped("COM42", "/sys/kernel/notes")
+        busy = host("--doctor", "--lang", "en", "--port", "COM42")
+        self.assertEqual(4, busy.returncode)
+        self.assertIn("PROBLEM COM42 is in use by another program (access denied)", busy.stdout)
+        self.assertRegex(busy.stdout, r"serial ports on this PC: .*COM42 \(in use\)")
+
+
+class Unregister(Case):
+    def test_leaves_what_belongs_to_others(self):
+        other = "{00000000-1111-2222-3333-444444444444}"
+        self.assertEqual(0, reg("add", "HKCR\\MERUVIA.MeruviaPro\\CLSID", "/ve", "/d", other, "/f").returncode)
+        self.assertEqual(0, reg("add", "HKCR\\CLSID\\" + CLSID + "\\Extra", "/f").returncode)
+        self.cleanups.append(lambda: reg("delete", "HKCR\\CLSID\\" + CLSID, "/f"))
+        self.cleanups.append(lambda: reg("delete", "HKCR\\MERUVIA.MeruviaPro", "/f"))
+
+        result = host("--unregister", "--lang", "en")
+        self.assertEqual(0, result.returncode, result.stderr)
+        self.assertIn("left MERUVIA.MeruviaPro\\CLSID alone: it belongs to another component", result.stderr)
+        self.assertIn("2 registry keys of the driver removed", result.stdout)
+        self.assertEqual(0, reg("query", "HKCR\\MERUVIA.MeruviaPro\\CLSID").returncode)
+        self.assertEqual(0, reg("query", "HKCR\\CLSID\\" + CLSID + "\\Extra").returncode)
+        for gone in ["ProgID", "InProcServer32"]:
+            self.assertNotEqual(0, reg("query", "HKCR\\CLSID\\" + CLSID + "\\" + gone).returncode, gone)
+
+
+class LampTest(Case):
+    def test_every_segment_every_digit_then_dashes(self):
+        display = self.display("COM43", frames=len(LAMP_READINGS))
+        result = host("--lamp-test", "--interval", "0", "--port", "COM43", "--baud", "19200", "--lang", "en")
+        self.assertEqual(0, result.returncode, result.stderr)
+        self.assertIn("lamp test 1/13: display should read 888.888", result.stdout)
+        self.assertIn("lamp test 13/13: display should read ---.---", result.stdout)
+        self.assertEqual(LAMP_READINGS, display.readings())
+
+    def test_interval_is_kept(self):
+        display = self.display("COM44", frames=len(LAMP_READINGS))
+        result = host("--lamp-test", "--interval", "100", "--port", "COM44")
+        self.assertEqual(0, result.returncode, result.stderr)
+        self.assertEqual(LAMP_READINGS, display.readings())
+        bad = host("--lamp-test", "--interval", "soon", "--lang", "en")
+        self.assertEqual(1, bad.returncode)
+        self.assertIn("'soon' is not a valid value for --interval", bad.stderr)
+
+
+class Languages(Case):
+    def test_chosen_and_from_the_system(self):
+        zh = host("--doctor", "--lang", "zh")
+        self.assertEqual(0, zh.returncode)
+        self.assertIn("正常  驱动可以创建", zh.stdout)
+        self.assertIn("全部检查通过", zh.stdout)
+        self.assertIn("用法: meruvia-host", host("--help", "--lang", "zh").stdout)
+        self.assertIn("usage: meruvia-host", host("--help", "--lang", "en").stdout)
+
+        system_zh = host("--help", env=chinese_locale_env(SCRATCH))
+        self.assertIn("用法: meruvia-host", system_zh.stdout, "a Chinese Windows gets Chinese")
+        self.assertIn("usage: meruvia-host", host("--help", "--lang", "en", env=chinese_locale_env(SCRATCH)).stdout)
+
+        refused = host("--register-text", "X", "--lang", "zh", "1")
+        self.assertEqual(2, refused.returncode)
+        self.assertIn("标签 'X'（数据类型 0x0080）被拒绝: 寄存器名字错误!", refused.stderr)
+        missing = host("--port", "COM45", "--lang", "zh", "1")
+        self.assertEqual(4, missing.returncode)
+        self.assertIn("无法打开 COM45（9600 8N1）", missing.stderr)
+
+        unknown = host("--lang", "fr", "--doctor")
+        self.assertEqual(1, unknown.returncode)
+        self.assertIn("language 'fr' is not zh or en", unknown.stderr)
+
+
+class Trace(Case):
+    def trace_file(self):
+        return os.path.join(self.scratch(), "trace.log")
+
+    def lines(self, path):
+        with open(path, encoding="utf-8") as f:
+            text = f.read()
+        lines = text.splitlines()
+        for line in lines:
+            self.assertRegex(line, TRACE_LINE)
+        return lines
+
+    def test_off_writes_nothing(self):
+        folder = self.scratch()
+        result = host("--register-text", "X", "1", env=env_with(), cwd=folder)
+        self.assertEqual(2, result.returncode)
+        result = host("--port", "COM46", "1", env=env_with(), cwd=folder)
+        self.assertEqual(4, result.returncode)
+        self.assertEqual([], os.listdir(folder), "no trace file without MERUVIA_TRACE")
+        result = host("--register-text", "X", "1", env=env_with(MERUVIA_TRACE="trace.log"), cwd=folder)
+        self.assertEqual(2, result.returncode, "tracing changes no result")
+        self.assertEqual(["trace.log"], os.listdir(folder))
+
+    def test_refusals_and_ports_that_do_not_open(self):
+        path = self.trace_file()
+        env = chinese_locale_env(SCRATCH)
+        env["MERUVIA_TRACE"] = windows_path(path)
+        self.assertEqual(2, host("--register-text", "温度", "--data-type", "0x0001", "1", env=env).returncode)
+        self.assertEqual(2, host("--device", "256", "1", env=env).returncode)
+        self.assertEqual(4, host("--port", "COM47", "--baud", "19200", "--parity", "odd", "1", env=env).returncode)
+        self.mapped("COM48", "/sys/kernel/notes")
+        self.assertEqual(4, host("--port", "COM48", "1", env=env).returncode)
+        lines = self.lines(path)
+        self.assertEqual(4, len(lines), lines)
+        self.assertIn('tag "温度" (data type 0x0001) refused, error code 0', lines[0])
+        self.assertIn('device address "256" refused, error code 2', lines[1])
+        self.assertRegex(lines[2], r"port COM47 not opened, 19200 baud 8O1: error 2: .+")
+        self.assertRegex(lines[3], r"port COM48 not opened, 9600 baud 8N1: error 5: .+")
+
+    def test_frames_traced_only_when_asked(self):
+        path = self.trace_file()
+        self.display("COM49", frames=2)
+        result = host("--port", "COM49", "1.5", "-12.5", env=env_with(MERUVIA_TRACE=windows_path(path)))
+        self.assertEqual(0, result.returncode, result.stderr)
+        lines = self.lines(path)
+        self.assertEqual(2, len(lines), lines)
+        self.assertRegex(lines[0], r"port COM49 opened, 9600 baud 8N1$")
+        self.assertRegex(lines[1], r"port closed$")
+
+        path = self.trace_file()
+        display = self.display("COM50", frames=2)
+        result = host("--port", "COM50", "1.5", "-12.5", env=env_with(MERUVIA_TRACE="all:" + windows_path(path)))
+        self.assertEqual(0, result.returncode, result.stderr)
+        self.assertEqual(["001.500", "-12.500"], display.readings())
+        sent = [line for line in self.lines(path) if " sent in " in line]
+        self.assertEqual(2, len(sent))
+        self.assertIn("frame =005.100 sent in", sent[0])
+        self.assertIn("frame =005.21- sent in", sent[1])
+
+    def test_stalled_display(self):
+        path = self.trace_file()
+        self.line("COM51")  # nobody reads it
+        probe = subprocess.Popen([WINE_RUN, PROBE], stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True,
+                                 bufsize=1, cwd=os.path.dirname(PROBE),
+                                 env=dict(env_with(MERUVIA_TRACE=windows_path(path)), MERUVIA_WINEPREFIX=PREFIX))
+        self.cleanups.append(probe.kill)
+
+        def ask(command):
+            probe.stdin.write(command + "\n")
+            probe.stdin.flush()
+            return probe.stdout.readline().split()
+
+        self.assertEqual("ready", probe.stdout.readline().strip())
+        self.assertEqual(["open", "1"], ask("open COM51 9600 8 1 0"))
+        for _ in range(20000):
+            if ask("write 1.5")[1] == "0":
+                break
+        ask("quit")
+        probe.wait(30)
+        failures = [line for line in self.lines(path) if "not written whole" in line]
+        self.assertGreater(len(failures), 0)
+        match = re.search(r"frame =005\.100 not written whole: (\d+) of 8 bytes in (\d+) ms, time-out", failures[0])
+        self.assertIsNotNone(match, failures[0])
+        self.assertGreaterEqual(int(match.group(2)), 380, "a write gives up after about 480 ms")
+
+    def test_several_processes_append_to_one_file(self):
+        path = self.trace_file()
+        env = env_with(MERUVIA_TRACE="all:" + windows_path(path))
+        displays = [self.display("COM52", frames=150), self.display("COM53", frames=150)]
+        values = "\n".join(str(i) for i in range(150)) + "\n"
+        results = [None, None]
+
+        def send(k, com):
+            results[k] = host("--port", com, "--baud", "115200", env=env, stdin=values, timeout=180)
+
+        threads = [threading.Thread(target=send, args=(k, com)) for k, com in enumerate(["COM52", "COM53"])]
+        for t in threads:
+            t.start()
+        for t in threads:
+            t.join()
+        for result in results:
+            self.assertEqual(0, result.returncode, result.stderr)
+        for display in displays:
+            self.assertEqual(150, len(display.readings()))
+        lines = self.lines(path)
+        self.assertEqual(300, sum(" sent in " in line for line in lines), "no line lost or torn")
+        self.assertEqual(2, len({line.split(" pid ")[1].split()[0] for line in lines}))
+
+    def test_debugger_output(self):
+        env = env_with(MERUVIA_TRACE="debug", WINEDEBUG="-all,warn+seh")
+        result = host("--register-text", "X", "1", env=env)
+        self.assertEqual(2, result.returncode)
+        self.assertRegex(result.stderr, r'OutputDebugStringA "\d{4}-.* tag \\"X\\" \(data type 0x0080\) refused')
+
+
+class RegistrationPaths(Case):
+    """regsvr32 run as on a Chinese Windows (code page 936), from folders the 8-bit path
+    calls cannot name; the host must then create the driver from where it is."""
+
+    def register_from(self, folder):
+        os.makedirs(folder, exist_ok=True)
+        self.cleanups.append(lambda: shutil.rmtree(folder, ignore_errors=True))
+        copy = os.path.join(folder, "MERUVIA.DLL")
+        shutil.copy(DLL, copy)
+        env = chinese_locale_env(SCRATCH)
+        result = wine("regsvr32", "/s", windows_path(copy), env=env)
+        self.assertEqual(0, result.returncode, result.stderr)
+        doctor = host("--doctor", "--lang", "en", env=env)
+        self.assertEqual(0, doctor.returncode, doctor.stdout)
+        self.assertIn("OK      the driver can be created", doctor.stdout)
+        registered = re.search(r"the driver file is (.*), version", doctor.stdout).group(1)
+        self.assertNotIn("?", registered)
+        return registered
+
+    def test_folder_named_outside_code_page_936(self):
+        folder = os.path.join(self.scratch(), "메루비아 드라이버")
+        registered = self.register_from(folder)
+        self.assertTrue(registered.endswith("MERUVIA.DLL"), registered)
+
+    def test_path_longer_than_259_bytes_in_code_page_936(self):
+        part = "显示屏驱动程序安装目录" * 2
+        folder = os.path.join(self.scratch(), *([part] * 7))
+        self.assertGreater(len(windows_path(folder).encode("gbk")), 259)
+        self.register_from(folder)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
