@@ -1,0 +1,84 @@
+#!/usr/bin/env python3
+"""meruvia-send against the display simulator on a pseudo-terminal: what an engineer with
+a Linux laptop and a USB serial adapter sees.
+
+    send_to_display.py <meruvia-send> <meruvia-display>
+"""
+import os
+import subprocess
+import sys
+import unittest
+
+SEND, DISPLAY = sys.argv[1:3]
+del sys.argv[1:3]
+
+LAMP_READINGS = ["888.888", "000.000", "111.111", "222.222", "333.333", "444.444", "555.555",
+                 "666.666", "777.777", "888.888", "999.999", "123.456", "---.---"]
+
+
+class Display:
+    def __init__(self, frames):
+        self.proc = subprocess.Popen([DISPLAY, "--pty", "--log", "--frames", str(frames), "--timeout", "20"],
+                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        first = self.proc.stdout.readline()
+        assert first.startswith("listening on "), first
+        self.path = first.split("listening on ")[1].strip()
+
+    def readings(self):
+        out, _ = self.proc.communicate(timeout=30)
+        return [line.split("reading ")[1] for line in out.splitlines() if " reading " in line]
+
+    def kill(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.communicate()
+
+
+def send(*args, stdin=None):
+    return subprocess.run([SEND, *args], input=stdin, capture_output=True, text=True, timeout=60)
+
+
+class SendToDisplay(unittest.TestCase):
+    def display(self, frames):
+        display = Display(frames)
+        self.addCleanup(display.kill)
+        return display
+
+    def test_values_from_arguments_and_standard_input(self):
+        display = self.display(frames=4)
+        result = send("--port", display.path, "--baud", "19200", "--parity", "odd", "1.5", "-12.5")
+        self.assertEqual(0, result.returncode, result.stderr)
+        self.assertIn("opened %s at 19200 8O1" % display.path, result.stdout)
+        self.assertIn("sent 1.5 as =005.100, display reads 001.500", result.stdout)
+        result = send("--port", display.path, stdin="1234.5\nabc\nnan\n")
+        self.assertEqual(1, result.returncode, "a value that is not a number is reported")
+        self.assertIn("'abc' is not a number", result.stderr)
+        self.assertIn("it will read 234.500", result.stderr)
+        self.assertEqual(["001.500", "-12.500", "234.500", "---.---"], display.readings())
+
+    def test_lamp_test(self):
+        display = self.display(frames=len(LAMP_READINGS))
+        result = send("--port", display.path, "--lamp-test", "--interval", "20")
+        self.assertEqual(0, result.returncode, result.stderr)
+        self.assertIn("lamp test 13/13: sent ---.--- as =---.---", result.stdout)
+        self.assertEqual(LAMP_READINGS, display.readings())
+
+    def test_errors(self):
+        cases = [
+            (["1"], 1, "--port DEVICE is needed"),
+            (["--port"], 1, "--port needs a value"),
+            (["--port", "/dev/null", "--parity", "sideways"], 1, "'sideways' is not a valid value for --parity"),
+            (["--port", "/dev/null", "--data-bits", "9"], 1, "'9' is not a valid value for --data-bits"),
+            (["--port", "/dev/null", "--interval", "-5", "--lamp-test"], 1, "--interval needs"),
+            (["--port", "/nonexistent/ttyUSB9", "1"], 4, "cannot open /nonexistent/ttyUSB9 at 9600 8N1"),
+            (["--port", "/dev/null", "1"], 4, "cannot open /dev/null"),
+        ]
+        for args, status, message in cases:
+            with self.subTest(args=args):
+                result = send(*args)
+                self.assertEqual(status, result.returncode, result.stderr)
+                self.assertIn(message, result.stderr)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
