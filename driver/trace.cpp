@@ -20,6 +20,41 @@ bool StartsWith(const wchar_t* text, const wchar_t* prefix) {
     return wcsncmp(text, prefix, wcslen(prefix)) == 0;
 }
 
+// Holds a lock on one byte far past any real end of the trace file, shared by every
+// process that traces into it, so that each line is appended whole. Gives up (and the line
+// is dropped) rather than keep a host waiting on a process that holds it.
+class AppendLock {
+public:
+    explicit AppendLock(HANDLE file) : file_(file) {
+        for (int tries = 0; tries < 200; ++tries) {
+            OVERLAPPED at = Where();
+            if (LockFileEx(file_, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+                held_ = true;
+                return;
+            }
+            Sleep(1);
+        }
+    }
+    ~AppendLock() {
+        OVERLAPPED at = Where();
+        if (held_)
+            UnlockFileEx(file_, 0, 1, 0, &at);
+    }
+    AppendLock(const AppendLock&) = delete;
+    AppendLock& operator=(const AppendLock&) = delete;
+    bool held() const { return held_; }
+
+private:
+    static OVERLAPPED Where() {
+        OVERLAPPED at = {};
+        at.Offset = 0xFFFFFFFE;
+        at.OffsetHigh = 0x7FFFFFFF;
+        return at;
+    }
+    HANDLE file_;
+    bool held_ = false;
+};
+
 void Emit(const char* line, int length) {
     if (g_toDebugger) {
         wchar_t wide[kLineMax + 1];
@@ -28,10 +63,15 @@ void Emit(const char* line, int length) {
         OutputDebugStringW(wide);
         return;
     }
-    // Opened for appending only: each write lands whole at the end of the file, even with
-    // several processes tracing into it.
+    // Appending alone is not atomic everywhere (Wine seeks, then writes), so the end is
+    // found and written under the lock.
+    AppendLock lock(g_traceFile);
+    if (!lock.held())
+        return;
+    LARGE_INTEGER end = {};
     DWORD written = 0;
-    WriteFile(g_traceFile, line, static_cast<DWORD>(length), &written, nullptr);
+    if (SetFilePointerEx(g_traceFile, end, nullptr, FILE_END))
+        WriteFile(g_traceFile, line, static_cast<DWORD>(length), &written, nullptr);
 }
 
 } // namespace
@@ -47,7 +87,7 @@ void StartTrace() {
         if (wcscmp(target, L"debug") == 0) {
             g_toDebugger = true;
         } else if (*target != L'\0') {
-            g_traceFile = CreateFileW(target, FILE_APPEND_DATA,
+            g_traceFile = CreateFileW(target, GENERIC_WRITE,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the portable code natively (plain, then under
 # AddressSanitizer and UndefinedBehaviorSanitizer), and MERUVIA.DLL with its tests for
-# 32-bit Windows under Wine; each fuzz target runs briefly. Installs what is missing first.
+# 32-bit Windows under Wine, in a 32-bit and a 64-bit Windows prefix; each fuzz target
+# runs briefly. Installs what is missing first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,3 +14,8 @@ for preset in native native-san fuzz win32; do
     cmake --build --preset "$preset"
     ctest --preset "$preset"
 done
+
+# The same Windows build again, in a 64-bit Windows prefix: the DLL and the tools run in
+# WoW64 and register in the 32-bit registry view, as on most plant PCs.
+echo "=== wow64 ==="
+ctest --preset wow64

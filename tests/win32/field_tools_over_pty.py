@@ -18,6 +18,8 @@ import unittest
 
 HOST, DISPLAY, PROBE, WINE_RUN, PREFIX, SCRATCH = sys.argv[1:7]
 del sys.argv[1:7]
+# A test run may point the suite at another prefix (the 64-bit one) through the runner's variable.
+PREFIX = os.environ.get("MERUVIA_WINEPREFIX") or PREFIX
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from wine_line import Line, chinese_locale_env, map_com  # noqa: E402
 
@@ -50,6 +52,10 @@ def windows_path(linux_path):
 
 
 def reg(*args):
+    """reg.exe on the registry view a 32-bit host reads (on 64-bit Windows reg.exe itself is
+    a 64-bit program)."""
+    if not any(a.startswith("/reg:") for a in args):
+        args += ("/reg:32",)
     return wine("reg", *args)
 
 
@@ -129,8 +135,9 @@ class Doctor(Case):
         self.assertEqual(3, result.returncode, "a registration problem is status 3")
         self.assertIn("PROBLEM the ProgID MERUVIA.MeruviaPro is not registered where a 32-bit host looks",
                       result.stdout)
+        self.assertIn("PROBLEM the class {93447081-C721-4469-8B89-46F355783C14} is not registered", result.stdout)
         self.assertIn("PROBLEM the driver cannot be created", result.stdout)
-        self.assertIn("2 problem(s) found", result.stdout)
+        self.assertIn("3 problem(s) found", result.stdout)
 
         again = host("--unregister", "--lang", "en")
         self.assertEqual(0, again.returncode)
@@ -145,6 +152,27 @@ class Doctor(Case):
         result = host("--doctor", "--lang", "en")
         self.assertEqual(3, result.returncode)
         self.assertRegex(result.stdout, r"PROBLEM the registered driver file .* does not exist")
+
+    def test_keys_only_in_the_64_bit_view(self):
+        if not os.path.isdir(os.path.join(PREFIX, "drive_c", "windows", "syswow64")):
+            self.skipTest("32-bit Windows has one registry view")
+        class_key = "HKLM\\Software\\Classes\\CLSID\\" + CLSID
+        self.assertEqual(0, reg("query", class_key, "/reg:32").returncode, "regsvr32 writes the 32-bit view")
+        self.assertNotEqual(0, reg("query", class_key, "/reg:64").returncode, "and no class key in the 64-bit view")
+
+        # As a 64-bit tool would have registered it: the class only where 64-bit programs look.
+        self.assertEqual(0, host("--unregister").returncode)
+        self.assertEqual(0, reg("add", "HKCR\\MERUVIA.MeruviaPro\\CLSID", "/ve", "/d", CLSID, "/f").returncode)
+        for sub, value in [("ProgID", "MERUVIA.MeruviaPro"), ("InProcServer32", windows_path(DLL))]:
+            self.assertEqual(0, reg("add", class_key + "\\" + sub, "/ve", "/d", value, "/f", "/reg:64").returncode)
+        self.cleanups.append(lambda: reg("delete", class_key, "/f", "/reg:64"))
+        self.cleanups.append(lambda: reg("delete", "HKCR\\MERUVIA.MeruviaPro", "/f"))
+        result = host("--doctor", "--lang", "en")
+        self.assertEqual(3, result.returncode, result.stdout)
+        self.assertIn("PROBLEM the class {93447081-C721-4469-8B89-46F355783C14} is not registered where a "
+                      "32-bit host looks", result.stdout)
+        self.assertIn("WARNING the driver is registered for 64-bit programs only", result.stdout)
+        self.assertIn("PROBLEM the driver cannot be created", result.stdout)
 
     def test_missing_and_refusing_ports(self):
         missing = host("--doctor", "--lang", "en", "--port", "COM41")

@@ -15,6 +15,8 @@ import unittest
 PROBE, WINE_RUN, PREFIX = sys.argv[1:4]
 CYCLES = int(sys.argv[4]) if len(sys.argv) > 4 and sys.argv[4].isdigit() else 100000
 del sys.argv[1:]
+# A test run may point the suite at another prefix (the 64-bit one) through the runner's variable.
+PREFIX = os.environ.get("MERUVIA_WINEPREFIX") or PREFIX
 
 
 class Lines:

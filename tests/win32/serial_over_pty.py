@@ -18,6 +18,8 @@ import unittest
 
 PROBE, WINE_RUN, PREFIX = sys.argv[1:4]
 del sys.argv[1:4]
+# A test run may point the suite at another prefix (the 64-bit one) through the runner's variable.
+PREFIX = os.environ.get("MERUVIA_WINEPREFIX") or PREFIX
 
 # The frame for each value, from the display's worked examples.
 FRAMES = [

@@ -13,6 +13,8 @@ import unittest
 
 HOST, DISPLAY, WINE_RUN, PREFIX = sys.argv[1:5]
 del sys.argv[1:5]
+# A test run may point the suite at another prefix (the 64-bit one) through the runner's variable.
+PREFIX = os.environ.get("MERUVIA_WINEPREFIX") or PREFIX
 
 
 class Display:

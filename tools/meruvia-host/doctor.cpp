@@ -69,19 +69,21 @@ std::string FileVersion(const std::wstring& path) {
 void CheckRegistration(Report& report, const HostTexts& t) {
     const std::wstring classKey = std::wstring(L"CLSID\\") + kClassIdText;
     std::wstring value;
-    if (!ReadClassesValue(std::wstring(kProgIdText) + L"\\CLSID", value)) {
+    if (!ReadClassesValue(std::wstring(kProgIdText) + L"\\CLSID", value))
         report.Problem(kNoDriver, t.docProgIdMissing);
-        if (ProgIdIn64BitView())
+    else if (_wcsicmp(value.c_str(), kClassIdText) != 0)
+        report.Problem(kNoDriver, Format(t.docProgIdOther, Utf8(value.c_str())));
+    else
+        report.Ok(Format(t.docProgId, Utf8(kClassIdText)));
+
+    // The class key is the one 64-bit Windows keeps apart for 32-bit programs.
+    if (!ReadClassesValue(classKey + L"\\ProgID", value)) {
+        report.Problem(kNoDriver, t.docClassMissing);
+        if (ClassIn64BitView())
             report.Warn(t.docOnly64);
         return;
     }
-    if (_wcsicmp(value.c_str(), kClassIdText) != 0) {
-        report.Problem(kNoDriver, Format(t.docProgIdOther, Utf8(value.c_str())));
-        return;
-    }
-    report.Ok(Format(t.docProgId, Utf8(kClassIdText)));
-
-    if (!ReadClassesValue(classKey + L"\\ProgID", value) || _wcsicmp(value.c_str(), kProgIdText) != 0)
+    if (_wcsicmp(value.c_str(), kProgIdText) != 0)
         report.Problem(kNoDriver, Format(t.docClassBackWrong, Utf8(value.c_str())));
     else
         report.Ok(t.docClassBack);

@@ -45,12 +45,12 @@ bool ReadClassesValue(const std::wstring& key, std::wstring& value) {
     return true;
 }
 
-bool ProgIdIn64BitView() {
+bool ClassIn64BitView() {
     BOOL wow64 = FALSE;
     if (!IsWow64Process(GetCurrentProcess(), &wow64) || !wow64)
         return false;
     HKEY h;
-    const std::wstring key = std::wstring(L"Software\\Classes\\") + kProgIdText;
+    const std::wstring key = std::wstring(L"Software\\Classes\\CLSID\\") + kClassIdText;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &h) != ERROR_SUCCESS)
         return false;
     RegCloseKey(h);

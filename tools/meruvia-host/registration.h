@@ -20,5 +20,6 @@ int UnregisterDriver(const HostTexts& t);
 // The default value of a key under HKEY_CLASSES_ROOT (32-bit view); false if absent.
 bool ReadClassesValue(const std::wstring& key, std::wstring& value);
 
-// Whether the ProgID key exists in the 64-bit registry view (false on 32-bit Windows).
-bool ProgIdIn64BitView();
+// Whether the driver's class key exists in the 64-bit registry view, where a 32-bit host
+// does not look (false on 32-bit Windows, which has one view).
+bool ClassIn64BitView();

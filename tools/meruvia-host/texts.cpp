@@ -80,6 +80,8 @@ const HostTexts kEnglish = {
     "the ProgID MERUVIA.MeruviaPro is not registered where a 32-bit host looks.\n"
     "        Register it: meruvia-host --register, or the installer, as administrator",
     "the ProgID MERUVIA.MeruviaPro names another class, %s. Register the driver again",
+    "the class {93447081-C721-4469-8B89-46F355783C14} is not registered where a 32-bit host looks.\n"
+    "        Register it: meruvia-host --register, or the installer, as administrator",
     "the class maps back to the ProgID",
     "the class's ProgID is '%s', not MERUVIA.MeruviaPro. Register the driver again",
     "the driver file is %s, version 60.1.1.10",
@@ -172,6 +174,8 @@ const HostTexts kChinese = {
     "ProgID MERUVIA.MeruviaPro 没有注册在 32 位主机查找的位置。\n"
     "        请以管理员身份注册: meruvia-host --register，或运行安装程序",
     "ProgID MERUVIA.MeruviaPro 指向另一个类 %s。请重新注册驱动",
+    "类 {93447081-C721-4469-8B89-46F355783C14} 没有注册在 32 位主机查找的位置。\n"
+    "        请以管理员身份注册: meruvia-host --register，或运行安装程序",
     "类可以映射回 ProgID",
     "类的 ProgID 是 '%s'，不是 MERUVIA.MeruviaPro。请重新注册驱动",
     "驱动文件是 %s，版本 60.1.1.10",

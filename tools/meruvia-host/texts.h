@@ -43,6 +43,7 @@ struct HostTexts {
     const char* docProgId;          // %s clsid
     const char* docProgIdMissing;
     const char* docProgIdOther;     // %s clsid
+    const char* docClassMissing;
     const char* docClassBack;
     const char* docClassBackWrong;  // %s value
     const char* docServer;          // %s path
