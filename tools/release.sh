@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Builds the Windows release into dist/:
+#   meruvia-<version>-win32.zip   MERUVIA.DLL, meruvia-host.exe, the guides, install note, licences
+#   meruvia-<version>-setup.exe   the installer (English and Chinese)
+#   SHA256SUMS
+# The same source gives the same bytes, from any folder, at any time. With MERUVIA_SIGN_CERT
+# and MERUVIA_SIGN_KEY (PEM files) the DLL, the tool, the uninstaller and the installer are
+# Authenticode-signed; MERUVIA_SIGN_TIMESTAMP_URL adds a time stamp.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+top=$PWD
+
+bash tools/bootstrap.sh
+
+# Dates inside the release are the last commit's, not the build's.
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+    SOURCE_DATE_EPOCH=$(git log -1 --format=%ct 2>/dev/null || echo 315532800)
+fi
+export SOURCE_DATE_EPOCH
+
+sign=
+if [ -n "${MERUVIA_SIGN_CERT:-}" ] && [ -n "${MERUVIA_SIGN_KEY:-}" ]; then
+    sign=$top/tools/release/sign.sh
+    echo "release: signing with $MERUVIA_SIGN_CERT"
+else
+    echo "release: UNSIGNED (set MERUVIA_SIGN_CERT and MERUVIA_SIGN_KEY to sign)"
+fi
+
+echo "release: building"
+cmake --preset release >/dev/null
+cmake --build --preset release >/dev/null
+version=$(cat build/release/VERSION)
+name="meruvia-$version"
+
+stage=build/release/stage
+rm -rf "$stage" dist
+mkdir -p "$stage/docs" "$stage/licenses" dist
+
+cp build/release/bin/MERUVIA.DLL build/release/bin/meruvia-host.exe "$stage/"
+if [ -n "$sign" ]; then
+    "$sign" "$stage/MERUVIA.DLL"
+    "$sign" "$stage/meruvia-host.exe"
+fi
+
+# Texts for Windows: CRLF line ends; the install note starts with a byte-order mark so that
+# every Notepad reads its Chinese.
+to_windows_text() { sed 's/\r$//; s/$/\r/' "$1" > "$2"; }
+/usr/bin/python3 tools/release/render_docs.py docs/README.md "$stage/docs/README.html"
+/usr/bin/python3 tools/release/render_docs.py docs/README.zh-CN.md "$stage/docs/README.zh-CN.html"
+{ printf '\xef\xbb\xbf'; sed "s/@VERSION@/$version/g" tools/release/INSTALL.txt; } > "$stage/INSTALL.tmp"
+to_windows_text "$stage/INSTALL.tmp" "$stage/INSTALL.txt"
+rm "$stage/INSTALL.tmp"
+# The GCC runtime and the MinGW-w64 runtime are linked in statically: their notices.
+to_windows_text /usr/share/doc/gcc-mingw-w64-i686-posix-runtime/copyright "$stage/licenses/GCC-runtime.txt"
+to_windows_text /usr/share/common-licenses/GPL-3 "$stage/licenses/GPL-3.txt"
+to_windows_text /usr/share/doc/mingw-w64-i686-dev/copyright "$stage/licenses/MinGW-w64.txt"
+
+echo "release: packing"
+python3 tools/release/make_zip.py "$stage" "$name" "dist/$name-win32.zip"
+makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$version" -DSTAGE="$top/$stage" \
+    -DOUTFILE="$top/dist/$name-setup.exe" ${sign:+-DSIGN="$sign"} tools/release/installer.nsi
+
+(cd dist && sha256sum "$name-win32.zip" "$name-setup.exe" > SHA256SUMS)
+echo "release: dist/ $(if [ -n "$sign" ]; then echo signed; else echo UNSIGNED; fi)"
+ls -l dist
+cat dist/SHA256SUMS
