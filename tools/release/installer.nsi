@@ -74,6 +74,7 @@ LangString UnregisterFailed ${LANG_SIMPCHINESE} "无法删除驱动的注册信�
 !macroend
 
 !macro RemoveFolders
+  SetOutPath "$TEMP" ; a folder that is the current one cannot be removed
   RMDir "$INSTDIR\docs"
   RMDir "$INSTDIR\licenses"
   RMDir "$INSTDIR"
@@ -88,6 +89,9 @@ Section "MERUVIA"
   ${If} ${Errors}
     DetailPrint "$(RegisterFailed)"
     MessageBox MB_OK|MB_ICONSTOP "$(RegisterFailed)" /SD IDOK
+    ; Keys written before the refusal go too, where the rights allow.
+    nsExec::ExecToLog '"$INSTDIR\meruvia-host.exe" --unregister'
+    Pop $0
     !insertmacro Files RemoveFile
     !insertmacro RemoveFolders
     SetErrorLevel 2

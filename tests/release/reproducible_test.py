@@ -1,0 +1,88 @@
+#!/usr/bin/env python3
+"""tools/release.sh run again from another checkout of the same commit, in another folder:
+dist/ must come out byte for byte the same. Then the same checkout builds a signed
+release with a throwaway certificate, whose signed files must verify; it stays in
+<other>/dist for the install test (with <other>/signing/cert.pem).
+
+    reproducible_test.py <source checkout> <its dist> <another folder>
+"""
+import filecmp
+import os
+import shutil
+import subprocess
+import sys
+import unittest
+import zipfile
+
+SOURCE, DIST, OTHER = sys.argv[1:4]
+del sys.argv[1:4]
+
+
+def release(env=None):
+    run_env = dict(os.environ)
+    run_env.update(env or {})
+    run_env.pop("SOURCE_DATE_EPOCH", None)
+    result = subprocess.run(["bash", "tools/release.sh"], cwd=OTHER, env=run_env, capture_output=True,
+                            text=True, timeout=500)
+    assert result.returncode == 0, result.stdout + result.stderr
+    return result.stdout
+
+
+def verify(path, cert):
+    return subprocess.run(["osslsigncode", "verify", "-CAfile", cert, "-in", path],
+                          capture_output=True, text=True)
+
+
+class Release(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        shutil.rmtree(OTHER, ignore_errors=True)
+        os.makedirs(os.path.dirname(OTHER), exist_ok=True)
+        subprocess.run(["git", "clone", "-q", SOURCE, OTHER], check=True)
+
+    def test_1_same_bytes_from_another_folder(self):
+        out = release()
+        self.assertIn("UNSIGNED", out, "an unsigned release says so")
+        names = sorted(os.listdir(DIST))
+        self.assertEqual(["SHA256SUMS", "meruvia-60.1.1.10-setup.exe", "meruvia-60.1.1.10-win32.zip"], names)
+        self.assertEqual(names, sorted(os.listdir(os.path.join(OTHER, "dist"))))
+        for name in names:
+            self.assertTrue(filecmp.cmp(os.path.join(DIST, name), os.path.join(OTHER, "dist", name), shallow=False),
+                            name + " differs between the two folders")
+        with zipfile.ZipFile(os.path.join(DIST, "meruvia-60.1.1.10-win32.zip")) as z:
+            self.assertEqual(
+                ["INSTALL.txt", "MERUVIA.DLL", "docs/README.html", "docs/README.zh-CN.html",
+                 "licenses/GCC-runtime.txt", "licenses/GPL-3.txt", "licenses/MinGW-w64.txt", "meruvia-host.exe"],
+                [n.split("/", 1)[1] for n in z.namelist()])
+            for name in z.namelist():
+                self.assertNotIn(SOURCE.encode(), z.read(name), name + " carries a build path")
+        sums = subprocess.run(["sha256sum", "-c", "SHA256SUMS"], cwd=DIST, capture_output=True, text=True)
+        self.assertEqual(0, sums.returncode, sums.stdout + sums.stderr)
+
+    def test_2_signed_release_verifies(self):
+        signing = os.path.join(OTHER, "signing")
+        os.makedirs(signing, exist_ok=True)
+        cert, key = os.path.join(signing, "cert.pem"), os.path.join(signing, "key.pem")
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "30",
+                        "-subj", "/CN=MERUVIA test signing", "-keyout", key, "-out", cert],
+                       check=True, capture_output=True)
+        out = release({"MERUVIA_SIGN_CERT": cert, "MERUVIA_SIGN_KEY": key})
+        self.assertIn("signed", out)
+        dist = os.path.join(OTHER, "dist")
+        setup = os.path.join(dist, "meruvia-60.1.1.10-setup.exe")
+        result = verify(setup, cert)
+        self.assertEqual(0, result.returncode, result.stdout + result.stderr)
+        unpacked = os.path.join(signing, "unpacked")
+        with zipfile.ZipFile(os.path.join(dist, "meruvia-60.1.1.10-win32.zip")) as z:
+            z.extractall(unpacked)
+        for name in ["MERUVIA.DLL", "meruvia-host.exe"]:
+            result = verify(os.path.join(unpacked, "meruvia-60.1.1.10", name), cert)
+            self.assertEqual(0, result.returncode, name + ": " + result.stdout + result.stderr)
+        unsigned = os.path.join(DIST, "meruvia-60.1.1.10-setup.exe")
+        self.assertNotEqual(0, verify(unsigned, cert).returncode, "the unsigned release carries no signature")
+        sums = subprocess.run(["sha256sum", "-c", "SHA256SUMS"], cwd=dist, capture_output=True, text=True)
+        self.assertEqual(0, sums.returncode, "checksums are taken after signing")
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
