@@ -19,3 +19,9 @@ done
 # WoW64 and register in the 32-bit registry view, as on most plant PCs.
 echo "=== wow64 ==="
 ctest --preset wow64
+
+# The release as a user gets it: built into dist/, built again from another folder to the
+# same bytes, signed with a throwaway key, installed and removed on 32- and 64-bit Windows.
+echo "=== release ==="
+bash tools/release.sh
+ctest --preset release

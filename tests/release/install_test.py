@@ -46,6 +46,19 @@ def reg_query(key, view="32", value=None):
     return wine(*args)
 
 
+def reg_export(key, view="32"):
+    """The key and its values as reg.exe exports them (UTF-16, whatever the console's code
+    page), with backslashes doubled; None when the key is absent."""
+    out = os.path.join(SCRATCH, "export-%s.reg" % ARCH)
+    if os.path.exists(out):
+        os.unlink(out)
+    result = wine("reg", "export", key, "Z:" + out.replace("/", "\\"), "/reg:" + view, "/y")
+    if result.returncode != 0:
+        return None
+    with open(out, encoding="utf-16") as f:
+        return f.read()
+
+
 def linux_path(windows_path):
     assert windows_path[1:3] == ":\\"
     return os.path.join(PREFIX, "drive_c", *windows_path[3:].split("\\"))
@@ -75,6 +88,13 @@ class Installer(unittest.TestCase):
         shutil.rmtree(PREFIX, ignore_errors=True)
         boot = subprocess.run(["wine", "wineboot", "-i"], env=wine_env(), capture_output=True, timeout=300)
         assert boot.returncode == 0, boot.stderr
+        subprocess.run(["wineserver", "-w"], env=wine_env(), capture_output=True, timeout=300)
+        # One server for the whole test, so that each program does not pay Wine's start.
+        subprocess.run(["wineserver", "-p"], env=wine_env(), stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # Its services outlive the first program: they must not hold a test's pipes open.
+        subprocess.run(["wine", "cmd", "/c", "exit", "0"], env=wine_env(), stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
         # The client is the tool from the zip, in a folder of its own.
         cls.client_dir = os.path.join(SCRATCH, "client-" + ARCH)
         shutil.rmtree(cls.client_dir, ignore_errors=True)
@@ -98,11 +118,10 @@ class Installer(unittest.TestCase):
         self.assertEqual(0, wine(uninstaller, "/S").returncode)
         # The uninstaller runs on from a copy of itself; wait until it has finished.
         deadline = time.monotonic() + 60
-        while time.monotonic() < deadline:
-            if not os.path.exists(linux_path(folder)) and reg_query(UNINSTALL_KEY).returncode != 0:
-                break
-            time.sleep(0.5)
-        time.sleep(1)
+        while os.path.exists(linux_path(folder)) and time.monotonic() < deadline:
+            time.sleep(0.2)
+        while reg_query(UNINSTALL_KEY).returncode == 0 and time.monotonic() < deadline:
+            time.sleep(0.2)
 
     def send(self, com):
         display = Display(com)
@@ -113,18 +132,18 @@ class Installer(unittest.TestCase):
     def check_installed(self, folder):
         for name in FILES:
             self.assertTrue(os.path.isfile(linux_path(folder + "\\" + name)), name)
-        server = reg_query("HKCR\\CLSID\\%s\\InProcServer32" % CLSID)
-        self.assertEqual(0, server.returncode, "the class is in the 32-bit view")
-        self.assertIn("MERUVIA.DLL", server.stdout)
+        server = reg_export("HKLM\\Software\\Classes\\CLSID\\%s\\InProcServer32" % CLSID)
+        self.assertIsNotNone(server, "the class is in the 32-bit view")
+        self.assertIn("MERUVIA.DLL", server)
         self.assertIn(CLSID, reg_query("HKCR\\MERUVIA.MeruviaPro\\CLSID").stdout)
         if ARCH == "win64":
             self.assertNotEqual(0, reg_query("HKLM\\Software\\Classes\\CLSID\\" + CLSID, view="64").returncode,
                                 "nothing of the class in the 64-bit view")
-        entry = reg_query(UNINSTALL_KEY)
-        self.assertEqual(0, entry.returncode)
-        self.assertIn("MERUVIA " + VERSION, entry.stdout)
-        self.assertIn(VERSION, reg_query(UNINSTALL_KEY, value="DisplayVersion").stdout)
-        self.assertIn(folder + "\\Uninstall.exe", entry.stdout)
+        entry = reg_export(UNINSTALL_KEY)
+        self.assertIsNotNone(entry, "listed among the installed programs")
+        self.assertIn('"DisplayName"="MERUVIA %s"' % VERSION, entry)
+        self.assertIn('"DisplayVersion"="%s"' % VERSION, entry)
+        self.assertIn('"UninstallString"="\\"%s\\\\Uninstall.exe\\""' % folder.replace("\\", "\\\\"), entry)
 
         doctor = wine(self.client, "--doctor", "--lang", "en")
         self.assertEqual(0, doctor.returncode, doctor.stdout)

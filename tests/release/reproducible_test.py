@@ -48,7 +48,7 @@ class Release(unittest.TestCase):
         self.assertEqual(names, sorted(os.listdir(os.path.join(OTHER, "dist"))))
         for name in names:
             self.assertTrue(filecmp.cmp(os.path.join(DIST, name), os.path.join(OTHER, "dist", name), shallow=False),
-                            name + " differs between the two folders")
+                            name + " differs between the two folders (dist/ must be built from the committed tree)")
         with zipfile.ZipFile(os.path.join(DIST, "meruvia-60.1.1.10-win32.zip")) as z:
             self.assertEqual(
                 ["INSTALL.txt", "MERUVIA.DLL", "docs/README.html", "docs/README.zh-CN.html",
