@@ -8,6 +8,7 @@ an installation and into a folder with blanks and Chinese characters. On 32-bit,
 signed release installs too, and the installed files and the uninstaller verify.
 
     install_test.py win32|win64 <dist> <signed dist> <meruvia-display> <scratch folder>
+                    <make_volatile_key.exe>
 """
 import os
 import shutil
@@ -17,8 +18,8 @@ import time
 import unittest
 import zipfile
 
-ARCH, DIST, SIGNED_DIST, DISPLAY, SCRATCH = sys.argv[1:6]
-del sys.argv[1:6]
+ARCH, DIST, SIGNED_DIST, DISPLAY, SCRATCH, MAKE_VOLATILE_KEY = sys.argv[1:7]
+del sys.argv[1:7]
 
 VERSION = "60.1.1.10"
 CLSID = "{93447081-C721-4469-8B89-46F355783C14}"
@@ -106,12 +107,12 @@ class Installer(unittest.TestCase):
     def tearDownClass(cls):
         subprocess.run(["wineserver", "-k"], env=wine_env(), capture_output=True)
 
-    def install(self, dist=DIST, folder=None):
+    def install(self, dist=DIST, folder=None, status=0):
         setup = os.path.join(dist, "meruvia-%s-setup.exe" % VERSION)
         # /D= comes last and unquoted; Wine joins the pieces with blanks.
         args = ["/S"] + (["/D=" + folder.split(" ")[0]] + folder.split(" ")[1:] if folder else [])
         result = wine(setup, *args)
-        self.assertEqual(0, result.returncode, result.stderr)
+        self.assertEqual(status, result.returncode, result.stderr)
 
     def uninstall(self, folder):
         uninstaller = folder + "\\Uninstall.exe"
@@ -179,8 +180,18 @@ class Installer(unittest.TestCase):
         self.check_removed(folder)
         self.assertTrue(os.path.isdir(linux_path("C:\\显示屏 驱动")), "the folder around it is the user's")
 
+    def test_3_refused_registration_installs_nothing(self):
+        folder = PROGRAM_FILES + "\\MERUVIA"
+        self.assertEqual(0, wine(MAKE_VOLATILE_KEY, "MERUVIA.MeruviaPro").returncode)
+        self.addCleanup(lambda: wine("reg", "delete", "HKCR\\MERUVIA.MeruviaPro", "/f"))
+        self.install(status=2)  # the installer's "aborted" status, not success
+        self.assertFalse(os.path.exists(linux_path(folder)), "no files are left")
+        self.assertNotEqual(0, reg_query(UNINSTALL_KEY).returncode, "not listed as installed")
+        self.assertNotEqual(0, reg_query("HKLM\\Software\\Classes\\CLSID\\" + CLSID).returncode,
+                            "keys written before the refusal are taken back")
+
     @unittest.skipIf(ARCH != "win32", "signed files are checked once")
-    def test_3_signed_release(self):
+    def test_4_signed_release(self):
         cert = os.path.join(os.path.dirname(SIGNED_DIST), "signing", "cert.pem")
         folder = PROGRAM_FILES + "\\MERUVIA"
         self.install(dist=SIGNED_DIST)
