@@ -12,6 +12,8 @@
 #include "driver/trace.h"
 #include "module/module_state.h"
 
+int32_t (*g_pfnWriteSerialPort)(SerialHandle, const uint8_t*, int32_t) = WriteSerialPort;
+
 namespace {
 
 const InterfaceMapEntry kInterfaceMap[] = {
@@ -143,7 +145,7 @@ int32_t CMeruviaPro::WritePort(const uint8_t* data, int32_t length) {
     LARGE_INTEGER start = {};
     if (TraceOn())
         QueryPerformanceCounter(&start);
-    const int32_t written = WriteSerialPort(m_hComm, copy, length);
+    const int32_t written = g_pfnWriteSerialPort(m_hComm, copy, length);
     if (TraceOn())
         TraceWrite(copy, length, written, start);
     HeapFree(GetProcessHeap(), 0, copy);

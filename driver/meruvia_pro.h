@@ -9,6 +9,9 @@
 #include "driver/host_records.h"
 #include "serial/serial_link.h"
 
+// The port write the driver makes; a test may replace it to make a write fall short.
+extern int32_t (*g_pfnWriteSerialPort)(SerialHandle port, const uint8_t* data, int32_t length);
+
 class CMeruviaPro : public CCmdTarget {
 public:
     static const CRuntimeClass kRuntimeClass;

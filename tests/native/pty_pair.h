@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -40,6 +41,21 @@ public:
         if (master_ >= 0)
             close(master_);
         master_ = -1;
+    }
+
+    // Bytes waiting to be read at the port's end (sent by the far end before anyone read).
+    int PendingAtPort() const {
+        int n = -1;
+        ioctl(slave_, FIONREAD, &n);
+        return n;
+    }
+    // Puts bytes on the line as if the far end had sent them before the port was opened,
+    // and waits until they are there (a pty moves bytes between its ends a moment later).
+    bool SendFromFarEnd(const std::string& bytes) const {
+        (void)!write(master_, bytes.data(), bytes.size());
+        for (int i = 0; i < 200 && PendingAtPort() < static_cast<int>(bytes.size()); ++i)
+            poll(nullptr, 0, 5);
+        return PendingAtPort() == static_cast<int>(bytes.size());
     }
 
     termios SlaveSettings() const {

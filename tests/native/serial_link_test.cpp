@@ -79,11 +79,12 @@ TEST_F(SerialLink, HeldExclusively) {
     EXPECT_EQ(kNoSerialHandle, OpenSerialPort(pty_.path().c_str(), k9600_8N1));
 }
 
-TEST_F(SerialLink, StalledLineGivesUpWithinTheTimeOut) {
+// Nobody reads the master: the line's buffer fills, and then a write must give up after
+// 60 ms per byte: not hang the caller, and not give up early either (a display that is
+// merely slow must get its frame).
+TEST_F(SerialLink, StalledLineGivesUpAfterTheTimeOut) {
     port_ = OpenSerialPort(pty_.path().c_str(), k9600_8N1);
     ASSERT_NE(kNoSerialHandle, port_);
-    // Nobody reads the master: the line's buffer fills and then writes must give up after
-    // 60 ms per byte instead of hanging the caller.
     const uint8_t frame[8] = {'=', '0', '0', '0', '.', '0', '0', '0'};
     bool stalled = false;
     for (int i = 0; i < 100000 && !stalled; ++i) {
@@ -94,8 +95,24 @@ TEST_F(SerialLink, StalledLineGivesUpWithinTheTimeOut) {
                             .count();
         EXPECT_LE(ms, 8 * 60 + 200);
         stalled = written < 8;
+        if (stalled) {
+            EXPECT_GE(ms, 8 * 60 * 8 / 10) << "a failing write waits about its whole time-out";
+        }
     }
     EXPECT_TRUE(stalled) << "the line never filled up";
+}
+
+TEST_F(SerialLink, OpeningClearsWhatWaitsOnTheLine) {
+    ASSERT_TRUE(pty_.SendFromFarEnd("stale input"));
+    port_ = OpenSerialPort(pty_.path().c_str(), k9600_8N1);
+    ASSERT_NE(kNoSerialHandle, port_);
+    EXPECT_EQ(0, pty_.PendingAtPort()) << "bytes received before the open are dropped";
+}
+
+TEST_F(SerialLink, RefusedSettingsLeaveThePortFree) {
+    EXPECT_EQ(kNoSerialHandle, OpenSerialPort(pty_.path().c_str(), {9600, 9, 0, StopBits::One}));
+    port_ = OpenSerialPort(pty_.path().c_str(), k9600_8N1);
+    EXPECT_NE(kNoSerialHandle, port_) << "nothing still holds the line";
 }
 
 TEST_F(SerialLink, ClosedFarEndFails) {

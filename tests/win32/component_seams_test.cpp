@@ -96,6 +96,36 @@ TEST_F(ClassFactory, ExtraReleasesKeepTheModulesReference) {
     config->Release();
 }
 
+// A port write that sends only part of the frame.
+int32_t WriteFiveOfEight(SerialHandle, const uint8_t*, int32_t length) { return length > 5 ? 5 : length; }
+int32_t WriteFailing(SerialHandle, const uint8_t*, int32_t) { return -1; }
+int32_t WriteWhole(SerialHandle, const uint8_t*, int32_t length) { return length; }
+
+TEST(PortWrite, OnlyAWholeFrameCountsAsWritten) {
+    CMeruviaPro* driver = static_cast<CMeruviaPro*>(CMeruviaPro::CreateObject());
+    ASSERT_NE(nullptr, driver);
+    const PortHandleRecord record = {GetStdHandle(STD_OUTPUT_HANDLE)}; // any handle: the write is replaced
+    driver->SetPortHandle(&record);
+    TagValue value{};
+    value.fValue = 1.5f;
+    ItemNode item{};
+    item.pTag = &value;
+    IoBlock block{};
+    block.nKind = 1;
+    block.pItems = &item;
+    struct {
+        int32_t (*write)(SerialHandle, const uint8_t*, int32_t);
+        int32_t expected;
+    } const cases[] = {{WriteFiveOfEight, 0}, {WriteFailing, 0}, {WriteWhole, 1}};
+    for (const auto& c : cases) {
+        g_pfnWriteSerialPort = c.write;
+        EXPECT_EQ(c.expected, driver->WriteBlock(&block));
+    }
+    g_pfnWriteSerialPort = WriteSerialPort;
+    driver->m_hComm = kNoSerialHandle; // not ours to close
+    driver->ExternalRelease();
+}
+
 TEST(ModuleObjectCount, MovesByOneAndMayGoBelowZero) {
     const LONG start = ObjectCount();
     UnlockModule();

@@ -227,6 +227,29 @@ TEST_F(Identity, AutomationAnswersNothingHere) {
     config_->Release();
 }
 
+// Outside the platform's contract, but a host may do it: each gets an answer, not a crash.
+TEST_F(Identity, NullPointersOnTheAutomationFace) {
+    IDispatch* dispatch = Query<IDispatch>(config_, IID_IDispatch);
+    EXPECT_EQ(E_POINTER, dispatch->GetTypeInfoCount(nullptr));
+
+    VARIANT result;
+    memset(&result, 0xAB, sizeof result);
+    EXPECT_EQ(E_POINTER, dispatch->Invoke(DISPID_VALUE, IID_NULL, 0, DISPATCH_METHOD, nullptr, &result, nullptr,
+                                          nullptr));
+    const VARIANT empty = {};
+    EXPECT_EQ(0, memcmp(&empty, &result, sizeof result));
+
+    wchar_t a[] = L"Value";
+    LPOLESTR names[] = {a};
+    DISPID ids[1] = {7};
+    EXPECT_EQ(E_POINTER, dispatch->GetIDsOfNames(IID_NULL, nullptr, 1, 0, ids));
+    EXPECT_EQ(7, ids[0]);
+    EXPECT_EQ(E_POINTER, dispatch->GetIDsOfNames(IID_NULL, names, 1, 0, nullptr));
+    EXPECT_EQ(DISP_E_UNKNOWNNAME, dispatch->GetIDsOfNames(IID_NULL, nullptr, 0, 0, nullptr));
+    dispatch->Release();
+    config_->Release();
+}
+
 // Many threads creating, querying and releasing at once end with nothing alive.
 TEST_F(Exports, ConcurrentCreationAndRelease) {
     IClassFactory* factory = Factory();

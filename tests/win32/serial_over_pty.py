@@ -7,8 +7,10 @@ line settings the port was given.
 
     serial_over_pty.py <driver_probe.exe> <wine-run.sh> <wine prefix>
 """
+import fcntl
 import os
 import select
+import struct
 import subprocess
 import sys
 import termios
@@ -81,6 +83,10 @@ class Line:
                 except OSError:
                     pass
         return count
+
+    def pending_at_port(self):
+        """Bytes that arrived at the port's end and were not read."""
+        return struct.unpack("i", fcntl.ioctl(self.slave, termios.FIONREAD, b"\0\0\0\0"))[0]
 
     def settings(self):
         iflag, oflag, cflag, lflag, ispeed, ospeed, cc = termios.tcgetattr(self.slave)
@@ -213,6 +219,26 @@ class SerialOverPty(unittest.TestCase):
         print("stalled after %d frames; slowest write %d ms" % (i, slowest), file=sys.stderr)
         self.assertEqual("0", result, "a frame that could not go out whole must be reported")
         self.assertLessEqual(slowest, WRITE_BOUND_MS + 300)
+        # Nor does it give up early: a display that is merely slow must get its frame.
+        self.assertGreaterEqual(int(ms), 0.8 * WRITE_BOUND_MS, "the failing write waited its time-out")
+
+    def test_opening_clears_what_waits_on_the_line(self):
+        line = self.line("COM28")
+        os.write(line.master, b"stale bytes from the display side")
+        deadline = time.monotonic() + 2
+        while line.pending_at_port() == 0 and time.monotonic() < deadline:
+            time.sleep(0.01)
+        self.assertGreater(line.pending_at_port(), 0)
+        probe = self.probe()
+        self.assertEqual(["open", "1"], probe.ask("open COM28 9600 8 1 0"))
+        self.assertEqual(0, line.pending_at_port(), "bytes received before the open are dropped")
+
+    def test_refused_settings_leave_the_port_closed(self):
+        line = self.line("COM29")
+        probe = self.probe()
+        self.assertEqual(["open", "0"], probe.ask("open COM29 9600 9 1 0"), "no port takes 9 data bits")
+        self.assertEqual(0, line.holders(), "nothing may still hold the line")
+        self.assertEqual(["open", "1"], probe.ask("open COM29 9600 8 1 0"))
 
     def test_closed_far_end_fails_cleanly(self):
         line = self.line("COM15")
