@@ -1,7 +1,5 @@
 #include "driver/cmd_target.h"
 
-#include "driver/ole_dispatch_impl.h"
-
 const CRuntimeClass kObjectRuntimeClass = {"CObject", 0, nullptr, nullptr};
 const CRuntimeClass kCmdTargetRuntimeClass = {"CCmdTarget", static_cast<int>(sizeof(CCmdTarget)),
                                               nullptr, &kObjectRuntimeClass};
@@ -10,12 +8,10 @@ namespace {
 
 void* WINAPI AllocFromProcessHeap(SIZE_T size) { return HeapAlloc(GetProcessHeap(), 0, size); }
 
-size_t DispatchOffset() { return MERUVIA_SUBOBJECT_OFFSET(CCmdTarget, m_xDispatch); }
-
 // What every CCmdTarget answers after its class's own rows.
 const InterfaceMapEntry* BaseInterfaceMap() {
     static const InterfaceMapEntry map[] = {
-        {&IID_IDispatch, DispatchOffset()},
+        {&IID_IDispatch, CmdTargetDispatchOffset()},
         {nullptr, 0},
     };
     return map;
@@ -45,14 +41,15 @@ CCmdTarget::~CCmdTarget() {
     // An object destroyed while references are still counted (the class factory's failure
     // path) tells the platform to drop any connections to it.
     if (IsAutomationEnabled())
-        static_cast<const DispatchTable*>(m_xDispatch.pTable)->Disconnect(&m_xDispatch);
+        m_xDispatch.Disconnect();
 }
 
 void CCmdTarget::OnFinalRelease() { delete this; }
 
 void* CCmdTarget::SubObjectAt(size_t offset) {
-    SubObject* sub = reinterpret_cast<SubObject*>(reinterpret_cast<char*>(this) + offset);
-    return sub->pTable != nullptr ? sub : nullptr;
+    if (offset == CmdTargetDispatchOffset() && !m_bAutomationEnabled)
+        return nullptr;
+    return reinterpret_cast<char*>(this) + offset;
 }
 
 void* CCmdTarget::GetInterface(REFIID iid) {
@@ -90,5 +87,3 @@ HRESULT CCmdTarget::ExternalQueryInterface(REFIID iid, void** ppv) {
     ExternalAddRef();
     return S_OK;
 }
-
-void CCmdTarget::EnableAutomation() { m_xDispatch.pTable = &kOleDispatchTable; }

@@ -6,7 +6,7 @@
 #include <windows.h>
 #include <ole2.h>
 
-#include "driver/sub_object.h"
+#include "driver/ole_dispatch_impl.h"
 
 // One row of an interface table: which identifier is answered by the sub-object at which
 // distance from the start of the object. A table ends with a row whose piid is null.
@@ -51,14 +51,14 @@ public:
     // The sub-object IUnknown resolves to: the first present row of the table.
     IUnknown* GetControllingUnknown();
 
-    // Sets the dispatch sub-object's table; from then on IUnknown resolves to it.
-    void EnableAutomation();
-    bool IsAutomationEnabled() const { return m_xDispatch.pTable != nullptr; }
+    // Makes the dispatch sub-object present; from then on IUnknown resolves to it.
+    void EnableAutomation() { m_bAutomationEnabled = true; }
+    bool IsAutomationEnabled() const { return m_bAutomationEnabled; }
 
     volatile LONG m_dwRef = 1;
     IUnknown* m_pOuterUnknown = nullptr; // never set: objects here cannot be aggregated
     DWORD_PTR m_xInnerUnknown = 0;       // 0 is what makes the class factory refuse aggregation
-    SubObject m_xDispatch = {nullptr};
+    COleDispatchImpl m_xDispatch;
     BOOL m_bResultExpected = TRUE;
     void* m_pSpare = nullptr;
 
@@ -73,15 +73,8 @@ protected:
 private:
     void* SubObjectAt(size_t offset);
     const InterfaceMapEntry* m_pInterfaceMap;
+    // The dispatch sub-object is absent until the class enables it.
+    bool m_bAutomationEnabled = false;
 };
 
-// The standard three slots every sub-object starts with: each finds the owning object and
-// does what the object's own QueryInterface, AddRef or Release does.
-template <class Owner, size_t (*Offset)()> struct UnknownSlots {
-    static Owner* Self(void* sub) { return OwnerOf<Owner>(static_cast<SubObject*>(sub), Offset()); }
-    static HRESULT STDMETHODCALLTYPE QueryInterface(void* sub, REFIID iid, void** ppv) {
-        return Self(sub)->ExternalQueryInterface(iid, ppv);
-    }
-    static ULONG STDMETHODCALLTYPE AddRef(void* sub) { return Self(sub)->ExternalAddRef(); }
-    static ULONG STDMETHODCALLTYPE Release(void* sub) { return Self(sub)->ExternalRelease(); }
-};
+inline size_t CmdTargetDispatchOffset() { return MERUVIA_SUBOBJECT_OFFSET(CCmdTarget, m_xDispatch); }

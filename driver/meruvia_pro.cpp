@@ -8,7 +8,6 @@
 #include "addressing/register_parser.h"
 #include "display/display_frame.h"
 #include "driver/host_interfaces.h"
-#include "driver/meruvia_pro_tables.h"
 #include "driver/trace.h"
 #include "module/module_state.h"
 
@@ -31,8 +30,7 @@ const CRuntimeClass CMeruviaPro::kRuntimeClass = {
 
 CCmdTarget* CMeruviaPro::CreateObject() { return new CMeruviaPro; }
 
-CMeruviaPro::CMeruviaPro()
-    : CCmdTarget(kInterfaceMap), m_xDriverConfig{&kDriverConfigTable}, m_xDriverIo{&kDriverIoTable} {
+CMeruviaPro::CMeruviaPro() : CCmdTarget(kInterfaceMap) {
     EnableAutomation();
     LockModule();
 }

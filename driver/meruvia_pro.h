@@ -6,11 +6,46 @@
 
 #include "addressing/register_table.h"
 #include "driver/cmd_target.h"
+#include "driver/host_interfaces.h"
 #include "driver/host_records.h"
 #include "serial/serial_link.h"
 
 // The port write the driver makes; a test may replace it to make a write fall short.
 extern int32_t (*g_pfnWriteSerialPort)(SerialHandle port, const uint8_t* data, int32_t length);
+
+class CMeruviaPro;
+inline size_t MeruviaProConfigOffset();
+inline size_t MeruviaProIoOffset();
+
+// The host's two interfaces, as sub-objects of the driver object: each entry hands over to
+// the driver's method of the same name. The entries the host defines but this driver has
+// nothing to do for accept their arguments and succeed.
+class XDriverConfig : public SubObject<IDriverConfig, CMeruviaPro, MeruviaProConfigOffset> {
+public:
+    int32_t STDMETHODCALLTYPE GetRegisterTable(const char* unused, const RegisterEntry** rows,
+                                               int32_t* count) override;
+    int32_t STDMETHODCALLTYPE NoOp4(uint32_t, uint32_t, uint32_t) override { return 1; }
+    uint16_t STDMETHODCALLTYPE ParseTagAddress(const TagDef* tag, TagAddress* address) override;
+    int32_t STDMETHODCALLTYPE NoOp6(uint32_t, uint32_t, uint32_t) override { return 1; }
+    int32_t STDMETHODCALLTYPE OpenPort(uint32_t unused, const PortConfig* config) override;
+    int32_t STDMETHODCALLTYPE ClosePort() override;
+    int32_t STDMETHODCALLTYPE NoOp9(uint32_t, uint32_t, uint32_t) override { return 1; }
+    int32_t STDMETHODCALLTYPE CanJoinBlock(const TagAddress* tag, int32_t kind, IoBlock* block) override;
+    int32_t STDMETHODCALLTYPE NoOp11(uint32_t) override { return 1; }
+    int32_t STDMETHODCALLTYPE ParseDeviceAddress(const char* text, int32_t* device) override;
+    const char* STDMETHODCALLTYPE GetErrorText() override;
+};
+
+class XDriverIo : public SubObject<IDriverIo, CMeruviaPro, MeruviaProIoOffset> {
+public:
+    int32_t STDMETHODCALLTYPE WriteBlock(const IoBlock* block) override;
+    int32_t STDMETHODCALLTYPE SetPortHandle(const PortHandleRecord* record) override;
+    int32_t STDMETHODCALLTYPE IoNoOp5(uint32_t, uint32_t, uint32_t) override { return 1; }
+    int32_t STDMETHODCALLTYPE IoNoOp6(uint32_t) override { return 1; }
+};
+
+static_assert(sizeof(XDriverConfig) == sizeof(void*), "a sub-object is one table pointer");
+static_assert(sizeof(XDriverIo) == sizeof(void*), "a sub-object is one table pointer");
 
 class CMeruviaPro : public CCmdTarget {
 public:
@@ -44,8 +79,8 @@ public:
 
     int32_t m_nErrorCode = 0;
     SerialHandle m_hComm = kNoSerialHandle;
-    SubObject m_xDriverConfig;
-    SubObject m_xDriverIo;
+    XDriverConfig m_xDriverConfig;
+    XDriverIo m_xDriverIo;
     // Whether m_hComm came from OpenPort: such a port is closed when it is replaced or the
     // object goes away; a port the host handed over is closed only by ClosePort.
     bool m_bPortOpenedHere = false;
@@ -55,3 +90,6 @@ private:
     void TraceOpen(const char* name, const LineSettings& settings, bool opened);
     void TraceWrite(const uint8_t* frame, int32_t length, int32_t written, LARGE_INTEGER start);
 };
+
+inline size_t MeruviaProConfigOffset() { return MERUVIA_SUBOBJECT_OFFSET(CMeruviaPro, m_xDriverConfig); }
+inline size_t MeruviaProIoOffset() { return MERUVIA_SUBOBJECT_OFFSET(CMeruviaPro, m_xDriverIo); }

@@ -6,13 +6,7 @@
 
 HRESULT(STDAPICALLTYPE* g_pfnCoDisconnectObject)(LPUNKNOWN, DWORD) = CoDisconnectObject;
 
-namespace {
-
-size_t DispatchOffset() { return MERUVIA_SUBOBJECT_OFFSET(CCmdTarget, m_xDispatch); }
-
-using Slots = UnknownSlots<CCmdTarget, DispatchOffset>;
-
-HRESULT STDMETHODCALLTYPE GetTypeInfoCount(void*, UINT* pctinfo) {
+HRESULT STDMETHODCALLTYPE COleDispatchImpl::GetTypeInfoCount(UINT* pctinfo) {
     if (pctinfo == nullptr)
         return E_POINTER;
     *pctinfo = 0;
@@ -20,12 +14,12 @@ HRESULT STDMETHODCALLTYPE GetTypeInfoCount(void*, UINT* pctinfo) {
 }
 
 // No type information exists: index 0 is simply not implemented.
-HRESULT STDMETHODCALLTYPE GetTypeInfo(void*, UINT index, LCID, ITypeInfo**) {
+HRESULT STDMETHODCALLTYPE COleDispatchImpl::GetTypeInfo(UINT index, LCID, ITypeInfo**) {
     return index != 0 ? E_INVALIDARG : E_NOTIMPL;
 }
 
-HRESULT STDMETHODCALLTYPE GetIDsOfNames(void*, REFIID riid, LPOLESTR* names, UINT count, LCID,
-                                        DISPID* ids) {
+HRESULT STDMETHODCALLTYPE COleDispatchImpl::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID,
+                                                          DISPID* ids) {
     if (!IsEqualIID(riid, IID_NULL))
         return DISP_E_UNKNOWNINTERFACE;
     if (count == 0)
@@ -37,8 +31,8 @@ HRESULT STDMETHODCALLTYPE GetIDsOfNames(void*, REFIID riid, LPOLESTR* names, UIN
     return DISP_E_UNKNOWNNAME;
 }
 
-HRESULT STDMETHODCALLTYPE Invoke(void*, DISPID, REFIID riid, LCID, WORD, DISPPARAMS* params,
-                                 VARIANT* result, EXCEPINFO*, UINT*) {
+HRESULT STDMETHODCALLTYPE COleDispatchImpl::Invoke(DISPID, REFIID riid, LCID, WORD, DISPPARAMS* params,
+                                                   VARIANT* result, EXCEPINFO*, UINT*) {
     if (result != nullptr)
         memset(result, 0, sizeof *result);
     if (!IsEqualIID(riid, IID_NULL))
@@ -53,18 +47,11 @@ HRESULT STDMETHODCALLTYPE Invoke(void*, DISPID, REFIID riid, LCID, WORD, DISPPAR
 }
 
 // Only acts when references are still counted: after a final release the count is 0.
-void STDMETHODCALLTYPE Disconnect(void* sub) {
-    CCmdTarget* self = Slots::Self(sub);
+void STDMETHODCALLTYPE COleDispatchImpl::Disconnect() {
+    CCmdTarget* self = owner();
     if (self->m_dwRef == 0)
         return;
     InterlockedIncrement(&self->m_dwRef); // keep the object alive through the platform's calls
     g_pfnCoDisconnectObject(self->GetControllingUnknown(), 0);
     self->m_dwRef = 0;
 }
-
-} // namespace
-
-const DispatchTable kOleDispatchTable = {
-    Slots::QueryInterface, Slots::AddRef,        Slots::Release, GetTypeInfoCount,
-    GetTypeInfo,           GetIDsOfNames,        Invoke,         Disconnect,
-};

@@ -7,21 +7,23 @@
 
 #include "driver/sub_object.h"
 
-// Slot order of IDispatch, then one entry of our own: the disconnect step the object's
-// destructor runs.
-struct DispatchTable {
-    HRESULT(STDMETHODCALLTYPE* QueryInterface)(void*, REFIID, void**);
-    ULONG(STDMETHODCALLTYPE* AddRef)(void*);
-    ULONG(STDMETHODCALLTYPE* Release)(void*);
-    HRESULT(STDMETHODCALLTYPE* GetTypeInfoCount)(void*, UINT*);
-    HRESULT(STDMETHODCALLTYPE* GetTypeInfo)(void*, UINT, LCID, ITypeInfo**);
-    HRESULT(STDMETHODCALLTYPE* GetIDsOfNames)(void*, REFIID, LPOLESTR*, UINT, LCID, DISPID*);
-    HRESULT(STDMETHODCALLTYPE* Invoke)(void*, DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
-                                       EXCEPINFO*, UINT*);
-    void(STDMETHODCALLTYPE* Disconnect)(void*);
+class CCmdTarget;
+inline size_t CmdTargetDispatchOffset();
+
+class COleDispatchImpl : public SubObject<IDispatch, CCmdTarget, CmdTargetDispatchOffset> {
+public:
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** info) override;
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID,
+                                            DISPID* ids) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID riid, LCID, WORD, DISPPARAMS* params, VARIANT* result,
+                                     EXCEPINFO*, UINT*) override;
+    // One entry of our own after IDispatch's: the disconnect step the owner's destructor
+    // runs while references are still counted.
+    virtual void STDMETHODCALLTYPE Disconnect();
 };
 
-extern const DispatchTable kOleDispatchTable;
+static_assert(sizeof(COleDispatchImpl) == sizeof(void*), "a sub-object is one table pointer");
 
 // The platform call the disconnect step makes; replaceable so a test can count the calls.
 extern HRESULT(STDAPICALLTYPE* g_pfnCoDisconnectObject)(LPUNKNOWN, DWORD);

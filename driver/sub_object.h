@@ -1,19 +1,26 @@
-// An interface sub-object is one table pointer at a fixed distance inside its owner; the
-// interface pointer handed out is the sub-object's address, and every slot finds the
-// owner by subtracting that distance. A null table pointer marks the sub-object absent.
+// An interface sub-object is one table pointer at a fixed distance inside its owner: a
+// class that implements one interface declaration and has no data of its own. The
+// interface pointer handed out is the sub-object's address; its IUnknown entries find the
+// owner by subtracting that distance and do what the owner's own QueryInterface, AddRef and
+// Release do, so the owner answers the same through every one of its pointers.
 #pragma once
+
+#include <windows.h>
+#include <unknwn.h>
 
 #include <cstddef>
 
-struct SubObject {
-    const void* pTable;
+template <class Interface, class Owner, size_t (*Offset)()> class SubObject : public Interface {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** ppv) override {
+        return owner()->ExternalQueryInterface(iid, ppv);
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return owner()->ExternalAddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return owner()->ExternalRelease(); }
+
+protected:
+    Owner* owner() { return reinterpret_cast<Owner*>(reinterpret_cast<char*>(this) - Offset()); }
 };
-
-static_assert(sizeof(SubObject) == sizeof(void*));
-
-template <class Owner> Owner* OwnerOf(SubObject* sub, size_t offset) {
-    return reinterpret_cast<Owner*>(reinterpret_cast<char*>(sub) - offset);
-}
 
 // offsetof on classes with a table of virtual functions is what this layout relies on;
 // GCC and Clang lay single-inheritance classes out predictably, so the warning is muted

@@ -4,43 +4,27 @@
 
 namespace {
 
-size_t ClassFactoryOffset() { return MERUVIA_SUBOBJECT_OFFSET(COleObjectFactory, m_xClassFactory); }
-
-using Slots = UnknownSlots<COleObjectFactory, ClassFactoryOffset>;
-
 const InterfaceMapEntry kInterfaceMap[] = {
-    {&IID_IClassFactory, ClassFactoryOffset()},
+    {&IID_IClassFactory, ObjectFactoryClassFactoryOffset()},
     {nullptr, 0},
 };
-
-ULONG STDMETHODCALLTYPE Release(void* sub) { return Slots::Self(sub)->ReleaseKeepingModuleReference(); }
-
-HRESULT STDMETHODCALLTYPE CreateInstance(void* sub, IUnknown* outer, REFIID iid, void** ppv) {
-    return Slots::Self(sub)->CreateInstance(outer, iid, ppv);
-}
-
-HRESULT STDMETHODCALLTYPE LockServer(void* sub, BOOL lock) { return Slots::Self(sub)->LockServer(lock); }
-
-struct ClassFactoryTable {
-    HRESULT(STDMETHODCALLTYPE* QueryInterface)(void*, REFIID, void**);
-    ULONG(STDMETHODCALLTYPE* AddRef)(void*);
-    ULONG(STDMETHODCALLTYPE* Release)(void*);
-    HRESULT(STDMETHODCALLTYPE* CreateInstance)(void*, IUnknown*, REFIID, void**);
-    HRESULT(STDMETHODCALLTYPE* LockServer)(void*, BOOL);
-};
-
-const ClassFactoryTable kClassFactoryTable = {Slots::QueryInterface, Slots::AddRef, Release,
-                                              CreateInstance, LockServer};
 
 bool IsNullClassId(REFCLSID clsid) { return IsEqualCLSID(clsid, CLSID_NULL) != FALSE; }
 
 } // namespace
 
+ULONG XClassFactory::Release() { return owner()->ReleaseKeepingModuleReference(); }
+
+HRESULT XClassFactory::CreateInstance(IUnknown* outer, REFIID iid, void** ppv) {
+    return owner()->CreateInstance(outer, iid, ppv);
+}
+
+HRESULT XClassFactory::LockServer(BOOL lock) { return owner()->LockServer(lock); }
+
 COleObjectFactory::COleObjectFactory(REFCLSID clsid, const CRuntimeClass* classInfo,
                                      BOOL instancePerObject, LPCSTR progId)
     : CCmdTarget(kInterfaceMap), m_classId(clsid), m_pClassInfo(classInfo),
-      m_bInstancePerObject(instancePerObject), m_pszProgId(progId),
-      m_xClassFactory{&kClassFactoryTable} {
+      m_bInstancePerObject(instancePerObject), m_pszProgId(progId) {
     FactoryListLock lock;
     AFX_MODULE_STATE* state = AfxGetModuleState();
     m_pNext = state->m_pFirstFactory;

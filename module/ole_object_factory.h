@@ -6,6 +6,19 @@
 
 #include "driver/cmd_target.h"
 
+class COleObjectFactory;
+inline size_t ObjectFactoryClassFactoryOffset();
+
+// The record's IClassFactory face. Release never drops the module's own reference.
+class XClassFactory : public SubObject<IClassFactory, COleObjectFactory, ObjectFactoryClassFactoryOffset> {
+public:
+    ULONG STDMETHODCALLTYPE Release() override;
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** ppv) override;
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override;
+};
+
+static_assert(sizeof(XClassFactory) == sizeof(void*), "a sub-object is one table pointer");
+
 class COleObjectFactory : public CCmdTarget {
 public:
     COleObjectFactory(REFCLSID clsid, const CRuntimeClass* classInfo, BOOL instancePerObject,
@@ -27,8 +40,12 @@ public:
     BOOL m_bInstancePerObject;
     LPCSTR m_pszProgId;
     BYTE m_nRegistered = 0;
-    SubObject m_xClassFactory;
+    XClassFactory m_xClassFactory;
 };
 
 // The process-wide registration mark is what RegisterFactories sets at load.
 BOOL RegisterFactories();
+
+inline size_t ObjectFactoryClassFactoryOffset() {
+    return MERUVIA_SUBOBJECT_OFFSET(COleObjectFactory, m_xClassFactory);
+}
