@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "driver/host_records.h"
+#include "host/host_records.h"
 
 // The largest number of addresses a block may span.
 constexpr int64_t kMaxBlockSpan = 100;

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "addressing/register_table.h"
-#include "driver/host_records.h"
+#include "host/host_records.h"
 
 // Returns 0 when the text is accepted and 1 when it is rejected; a rejection stores its
 // DriverErrorCode in errorCode, an acceptance leaves errorCode alone. Only the fields a

@@ -1,13 +1,18 @@
-// BuildDisplayFrame against producing the same value text with snprintf, in one run.
-//   build/native/bench/frame_bench
+// The display frame encoder against what a C++ programmer would use instead to make the
+// same seven characters: snprintf, std::to_chars (fixed, 3 decimals) and {fmt} ("{:.3f}").
+// Each reads the value from the same one-value block and builds the same 8-byte frame.
+//   build/native/bin/frame_bench
 #include <benchmark/benchmark.h>
+#include <fmt/format.h>
 
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <random>
 #include <vector>
 
 #include "display/display_frame.h"
+#include "host/one_value_block.h"
 
 namespace {
 
@@ -20,56 +25,72 @@ std::vector<float> DisplayValues() {
     return values;
 }
 
-IoBlock BlockFor(TagValue& value, ItemNode& item) {
-    item.pTag = &value;
-    IoBlock block{};
-    block.nKind = 1;
-    block.pItems = &item;
-    return block;
-}
-
-void BM_BuildDisplayFrame(benchmark::State& state) {
-    const std::vector<float> values = DisplayValues();
-    TagValue value{};
-    ItemNode item{};
-    const IoBlock block = BlockFor(value, item);
-    uint8_t frame[kDisplayFrameSize];
-    size_t i = 0;
-    for (auto _ : state) {
-        value.fValue = values[i++ & 4095];
-        benchmark::DoNotOptimize(BuildDisplayFrame(block, frame));
-        benchmark::ClobberMemory();
-    }
-}
-BENCHMARK(BM_BuildDisplayFrame);
-
-// The same frame from the same block, with the text made by the C library.
-void BM_SnprintfFrame(benchmark::State& state) {
-    const std::vector<float> values = DisplayValues();
-    TagValue value{};
-    ItemNode item{};
-    const IoBlock block = BlockFor(value, item);
+// The frame from the value's text as the encoder writes it ("000", "-0" or "-" before the
+// magnitude with three decimals), with the magnitude made by another formatter: the last
+// seven characters, last first.
+template <class Magnitude> void FrameVia(float v, uint8_t* frame, Magnitude magnitude) {
     char text[64];
+    size_t n;
+    if (!(v < 0.0f)) {
+        memcpy(text, "000", 3);
+        n = 3 + magnitude(text + 3, v);
+    } else if (v > -10.0f) {
+        memcpy(text, "-0", 2);
+        n = 2 + magnitude(text + 2, -v);
+    } else {
+        text[0] = '-';
+        n = 1 + magnitude(text + 1, -v);
+    }
+    frame[0] = '=';
+    for (size_t k = 1; k < 8; ++k)
+        frame[k] = static_cast<uint8_t>(text[n - k]);
+}
+
+template <class MakeFrame> void Run(benchmark::State& state, MakeFrame make) {
+    const std::vector<float> values = DisplayValues();
+    OneValueBlock block;
     uint8_t frame[kDisplayFrameSize];
     size_t i = 0;
     for (auto _ : state) {
-        value.fValue = values[i++ & 4095];
-        const float v = block.pItems->pTag->fValue;
-        int n;
-        if (!(v < 0.0f))
-            n = snprintf(text, sizeof text, "000%03.3f", static_cast<double>(v));
-        else if (v > -10.0f)
-            n = snprintf(text, sizeof text, "-0%0.3f", -static_cast<double>(v));
-        else
-            n = snprintf(text, sizeof text, "-%0.3f", -static_cast<double>(v));
-        frame[0] = '=';
-        for (int k = 1; k < 8; ++k)
-            frame[k] = static_cast<uint8_t>(text[n - k]);
+        block.Set(values[i++ & 4095]);
+        make(block.get()->pItems->pTag->fValue, frame);
         benchmark::DoNotOptimize(frame);
         benchmark::ClobberMemory();
     }
 }
+
+void BM_EncodeDisplayFrame(benchmark::State& state) {
+    Run(state, [](float v, uint8_t* frame) {
+        const DisplayFrame f = EncodeDisplayFrame(v);
+        memcpy(frame, f.bytes, kDisplayFrameSize);
+    });
+}
+BENCHMARK(BM_EncodeDisplayFrame);
+
+void BM_SnprintfFrame(benchmark::State& state) {
+    Run(state, [](float v, uint8_t* frame) {
+        FrameVia(v, frame, [](char* out, float m) {
+            return static_cast<size_t>(snprintf(out, 60, "%.3f", static_cast<double>(m)));
+        });
+    });
+}
 BENCHMARK(BM_SnprintfFrame);
+
+void BM_ToCharsFrame(benchmark::State& state) {
+    Run(state, [](float v, uint8_t* frame) {
+        FrameVia(v, frame, [](char* out, float m) {
+            return static_cast<size_t>(std::to_chars(out, out + 60, m, std::chars_format::fixed, 3).ptr - out);
+        });
+    });
+}
+BENCHMARK(BM_ToCharsFrame);
+
+void BM_FmtFrame(benchmark::State& state) {
+    Run(state, [](float v, uint8_t* frame) {
+        FrameVia(v, frame, [](char* out, float m) { return fmt::format_to_n(out, 60, "{:.3f}", m).size; });
+    });
+}
+BENCHMARK(BM_FmtFrame);
 
 } // namespace
 

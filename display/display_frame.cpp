@@ -99,9 +99,3 @@ DisplayFrame EncodeDisplayFrame(float value) {
         frame.bytes[k] = static_cast<uint8_t>(text[n - k]);
     return frame;
 }
-
-size_t BuildDisplayFrame(const IoBlock& block, uint8_t* frame) {
-    const DisplayFrame f = EncodeDisplayFrame(block.pItems->pTag->fValue);
-    memcpy(frame, f.bytes, kDisplayFrameSize);
-    return kDisplayFrameSize;
-}

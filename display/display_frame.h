@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "driver/host_records.h"
 
 constexpr size_t kDisplayFrameSize = 8;
 constexpr uint8_t kFrameStart = '=';
@@ -30,6 +29,3 @@ struct DisplayFrame {
 size_t FormatValueText(float value, char* text);
 
 DisplayFrame EncodeDisplayFrame(float value);
-
-// The frame for the value of the block's first item; returns the frame length, 8.
-size_t BuildDisplayFrame(const IoBlock& block, uint8_t* frame);

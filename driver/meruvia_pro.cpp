@@ -7,9 +7,9 @@
 #include "addressing/error_codes.h"
 #include "addressing/register_parser.h"
 #include "display/display_frame.h"
-#include "driver/host_interfaces.h"
+#include "host/host_interfaces.h"
 #include "driver/trace.h"
-#include "module/module_state.h"
+#include "driver/module_state.h"
 
 int32_t (*g_pfnWriteSerialPort)(SerialHandle, const uint8_t*, int32_t) = WriteSerialPort;
 
@@ -186,10 +186,10 @@ void CMeruviaPro::TraceWrite(const uint8_t* frame, int32_t length, int32_t writt
               static_cast<long>(length), ms, reason);
 }
 
+// The display shows one value: that of the block's first item.
 int32_t CMeruviaPro::WriteBlock(const IoBlock* block) {
     if (block->nKind == 0)
         return 1;
-    uint8_t frame[kDisplayFrameSize];
-    const size_t n = BuildDisplayFrame(*block, frame);
-    return WritePort(frame, static_cast<int32_t>(n));
+    const DisplayFrame frame = EncodeDisplayFrame(block->pItems->pTag->fValue);
+    return WritePort(frame.bytes, static_cast<int32_t>(kDisplayFrameSize));
 }

@@ -6,8 +6,8 @@
 
 #include "addressing/register_table.h"
 #include "driver/cmd_target.h"
-#include "driver/host_interfaces.h"
-#include "driver/host_records.h"
+#include "host/host_interfaces.h"
+#include "host/host_records.h"
 #include "serial/serial_link.h"
 
 // The port write the driver makes; a test may replace it to make a write fall short.

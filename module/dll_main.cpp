@@ -3,10 +3,10 @@
 // the application object, then the class-factory record of the driver.
 #include <windows.h>
 
-#include "driver/host_interfaces.h"
+#include "host/host_interfaces.h"
 #include "driver/meruvia_pro.h"
 #include "driver/trace.h"
-#include "module/module_state.h"
+#include "driver/module_state.h"
 #include "module/ole_object_factory.h"
 #include "module/win_app.h"
 

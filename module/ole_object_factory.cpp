@@ -1,6 +1,6 @@
 #include "module/ole_object_factory.h"
 
-#include "module/module_state.h"
+#include "driver/module_state.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <cwchar>
 
-#include "module/module_state.h"
+#include "driver/module_state.h"
 #include "module/ole_object_factory.h"
 
 RegistrationApi g_registrationApi = {RegQueryValueA, RegSetValueW, GetModuleFileNameW,

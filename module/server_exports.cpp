@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <ole2.h>
 
-#include "module/module_state.h"
+#include "driver/module_state.h"
 #include "module/ole_object_factory.h"
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* ppv) {

@@ -16,6 +16,7 @@ have_pkg wine32:i386 || need+=(wine32:i386)
 have_pkg wine64 || need+=(wine64)       # 64-bit Windows prefixes (WoW64)
 have_pkg libgtest-dev || need+=(libgtest-dev)
 have_pkg libbenchmark-dev || need+=(libbenchmark-dev)
+have_pkg libfmt-dev || need+=(libfmt-dev)  # the frame benchmark's peer
 have_cmd clang++ || need+=(clang)
 have_pkg libclang-rt-dev || need+=(libclang-rt-dev)  # libFuzzer and the sanitizer runtimes
 have_cmd python3 || need+=(python3)

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "driver/host_interfaces.h"
+#include "host/host_interfaces.h"
 #include "meruvia_dll.h"
 
 namespace {

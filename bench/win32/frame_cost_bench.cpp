@@ -11,7 +11,8 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "driver/host_interfaces.h"
+#include "host/host_interfaces.h"
+#include "host/one_value_block.h"
 #include "meruvia_dll.h"
 
 namespace {
@@ -61,18 +62,13 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    TagValue value{};
-    ItemNode item{};
-    item.pTag = &value;
-    IoBlock block{};
-    block.nKind = 1;
-    block.pItems = &item;
+    OneValueBlock block;
     int failed = 0;
     const double cpu0 = ThreadCpuSeconds();
     const double wall0 = WallSeconds();
     for (int i = 0; i < frames; ++i) {
-        value.fValue = static_cast<float>(i % 100000) / 100.0f;
-        failed += io->WriteBlock(&block) == 1 ? 0 : 1;
+        block.Set(static_cast<float>(i % 100000) / 100.0f);
+        failed += io->WriteBlock(block.get()) == 1 ? 0 : 1;
     }
     const double cpuPerFrame = (ThreadCpuSeconds() - cpu0) / frames;
     const double wallPerFrame = (WallSeconds() - wall0) / frames;
@@ -85,8 +81,8 @@ int main(int argc, char** argv) {
     const int encodeRounds = frames * 50;
     const double encode0 = ThreadCpuSeconds();
     for (int i = 0; i < encodeRounds; ++i) {
-        value.fValue = static_cast<float>(i % 100000) / 100.0f;
-        idleIo->WriteBlock(&block);
+        block.Set(static_cast<float>(i % 100000) / 100.0f);
+        idleIo->WriteBlock(block.get());
     }
     const double encodePerFrame = (ThreadCpuSeconds() - encode0) / encodeRounds;
     idleIo->Release();

@@ -99,24 +99,6 @@ TEST(DisplayFrame, NonFiniteValuesReadAsDashes) {
     }
 }
 
-TEST(DisplayFrame, BuildDisplayFrameReadsTheFirstItem) {
-    TagValue first{};
-    first.fValue = -12.5f;
-    TagValue second{};
-    second.fValue = 7.0f;
-    ItemNode items[2] = {};
-    items[0].pTag = &first;
-    items[1].pTag = &second;
-    IoBlock block{};
-    block.nKind = 1;
-    block.pItems = items;
-    uint8_t frame[kDisplayFrameSize + 1];
-    frame[kDisplayFrameSize] = 0xEE;
-    EXPECT_EQ(kDisplayFrameSize, BuildDisplayFrame(block, frame));
-    EXPECT_EQ("=005.21-", std::string(reinterpret_cast<char*>(frame), kDisplayFrameSize));
-    EXPECT_EQ(0xEE, frame[kDisplayFrameSize]);
-}
-
 // Every float within a few units in the last place of a point where the third decimal
 // rounds (k + 1/2 thousandths), from -1000 to 1000, against the exact reference.
 TEST(DisplayFrame, MatchesReferenceNearEveryRoundingBoundary) {

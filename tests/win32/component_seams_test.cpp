@@ -9,10 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "driver/host_interfaces.h"
+#include "host/host_interfaces.h"
 #include "driver/meruvia_pro.h"
 #include "driver/ole_dispatch_impl.h"
-#include "module/module_state.h"
+#include "host/one_value_block.h"
+#include "driver/module_state.h"
 #include "module/ole_object_factory.h"
 #include "module/self_registration.h"
 
@@ -99,28 +100,37 @@ TEST_F(ClassFactory, ExtraReleasesKeepTheModulesReference) {
 // A port write that sends only part of the frame.
 int32_t WriteFiveOfEight(SerialHandle, const uint8_t*, int32_t length) { return length > 5 ? 5 : length; }
 int32_t WriteFailing(SerialHandle, const uint8_t*, int32_t) { return -1; }
-int32_t WriteWhole(SerialHandle, const uint8_t*, int32_t length) { return length; }
+std::string g_written;
+int32_t WriteWhole(SerialHandle, const uint8_t* data, int32_t length) {
+    g_written.assign(reinterpret_cast<const char*>(data), static_cast<size_t>(length));
+    return length;
+}
 
 TEST(PortWrite, OnlyAWholeFrameCountsAsWritten) {
     CMeruviaPro* driver = static_cast<CMeruviaPro*>(CMeruviaPro::CreateObject());
     ASSERT_NE(nullptr, driver);
     const PortHandleRecord record = {GetStdHandle(STD_OUTPUT_HANDLE)}; // any handle: the write is replaced
     driver->SetPortHandle(&record);
-    TagValue value{};
-    value.fValue = 1.5f;
-    ItemNode item{};
-    item.pTag = &value;
-    IoBlock block{};
-    block.nKind = 1;
-    block.pItems = &item;
+    OneValueBlock block(1.5f);
     struct {
         int32_t (*write)(SerialHandle, const uint8_t*, int32_t);
         int32_t expected;
     } const cases[] = {{WriteFiveOfEight, 0}, {WriteFailing, 0}, {WriteWhole, 1}};
     for (const auto& c : cases) {
         g_pfnWriteSerialPort = c.write;
-        EXPECT_EQ(c.expected, driver->WriteBlock(&block));
+        EXPECT_EQ(c.expected, driver->WriteBlock(block.get()));
     }
+    EXPECT_EQ("=005.100", g_written);
+
+    // A block of several items shows its first one.
+    TagValue second{};
+    second.fValue = 7.0f;
+    const ItemNode items[2] = {{{}, block.get()->pItems->pTag}, {{}, &second}};
+    block.Set(-12.5f);
+    block.block().pItems = items;
+    EXPECT_EQ(1, driver->WriteBlock(block.get()));
+    EXPECT_EQ("=005.21-", g_written);
+
     g_pfnWriteSerialPort = WriteSerialPort;
     driver->m_hComm = kNoSerialHandle; // not ours to close
     driver->ExternalRelease();

@@ -10,7 +10,7 @@
 #include <initializer_list>
 #include <vector>
 
-#include "driver/host_interfaces.h"
+#include "host/host_interfaces.h"
 #include "meruvia_dll.h"
 
 extern "C" uint32_t CallWithStackCheck(void* fn, const uint32_t* args, uint32_t count,

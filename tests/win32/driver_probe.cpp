@@ -21,7 +21,8 @@
 #include <cstring>
 #include <string>
 
-#include "driver/host_interfaces.h"
+#include "host/host_interfaces.h"
+#include "host/one_value_block.h"
 #include "meruvia_dll.h"
 
 namespace {
@@ -84,15 +85,13 @@ int main(int argc, char** argv) {
                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
             printf("adopt %d\n", record.hPort != INVALID_HANDLE_VALUE ? io->SetPortHandle(&record) : 0);
         } else if (strcmp(command, "write") == 0 || strcmp(command, "idle") == 0) {
-            TagValue value{};
-            value.fValue = strtof(line + strlen(command) + 1, nullptr);
-            ItemNode item{};
-            item.pTag = &value;
-            IoBlock block{};
-            block.nKind = strcmp(command, "write") == 0 ? 1 : 0;
-            block.pItems = block.nKind != 0 ? &item : nullptr;
+            OneValueBlock block(strtof(line + strlen(command) + 1, nullptr));
+            if (strcmp(command, "idle") == 0) {
+                block.block().nKind = 0;
+                block.block().pItems = nullptr;
+            }
             const DWORD start = GetTickCount();
-            const int32_t result = io->WriteBlock(&block);
+            const int32_t result = io->WriteBlock(block.get());
             printf("%s %d %lu\n", command, result, static_cast<unsigned long>(GetTickCount() - start));
         } else if (strcmp(command, "parse") == 0) {
             TagDef tag{};

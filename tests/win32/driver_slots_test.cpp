@@ -8,6 +8,7 @@
 
 #include "code_page_936.h"
 #include "driver_client.h"
+#include "host/one_value_block.h"
 #include "record_fixture.h"
 
 namespace {
@@ -147,14 +148,8 @@ TEST_F(DriverSlots, PortAndOutputSlots) {
     EXPECT_EQ(1u, CallSlot(io_, kWriteBlock, {Arg(&idle)}));
 
     // With no port a frame cannot go out, and the host is told so.
-    TagValue value{};
-    value.fValue = 1.5f;
-    ItemNode item{};
-    item.pTag = &value;
-    IoBlock block{};
-    block.nKind = 1;
-    block.pItems = &item;
-    EXPECT_EQ(0u, CallSlot(io_, kWriteBlock, {Arg(&block)}));
+    const OneValueBlock block(1.5f);
+    EXPECT_EQ(0u, CallSlot(io_, kWriteBlock, {Arg(block.get())}));
 
     PortConfig config{};
     strcpy(config.szPortName, "COM97"); // not mapped in the test prefix

@@ -17,7 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/host_interfaces.h"
+#include "host/host_interfaces.h"
+#include "host/one_value_block.h"
 #include "meruvia_dll.h"
 
 namespace {
@@ -43,14 +44,8 @@ bool Write(IDriverConfig* config, float value) {
     IDriverIo* io = nullptr;
     if (FAILED(config->QueryInterface(IID_IDriverIo, reinterpret_cast<void**>(&io))))
         return false;
-    TagValue v{};
-    v.fValue = value;
-    ItemNode item{};
-    item.pTag = &v;
-    IoBlock block{};
-    block.nKind = 1;
-    block.pItems = &item;
-    const bool ok = io->WriteBlock(&block) == 1;
+    const OneValueBlock block(value);
+    const bool ok = io->WriteBlock(block.get()) == 1;
     io->Release();
     return ok;
 }

@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <ole2.h>
 
-#include "driver/host_interfaces.h"
+#include "host/host_interfaces.h"
 
 // A component DLL loaded by the Windows loader (MERUVIA.DLL from beside the program unless
 // told otherwise), and driver objects made through its own class object.

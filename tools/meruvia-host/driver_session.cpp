@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "console.h"
+#include "host/one_value_block.h"
 
 DriverSession::~DriverSession() {
     if (io_ != nullptr)
@@ -112,14 +113,8 @@ int DriverSession::Open(const LineOptions& line, bool quiet) {
 }
 
 bool DriverSession::WriteValue(float value) {
-    TagValue tagValue{};
-    tagValue.fValue = value;
-    ItemNode item{};
-    item.pTag = &tagValue;
-    IoBlock block{};
-    block.nKind = 1;
-    block.pItems = &item;
-    return io_->WriteBlock(&block) != 0;
+    const OneValueBlock block(value);
+    return io_->WriteBlock(block.get()) != 0;
 }
 
 int DriverSession::Send(const std::string& text) {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/host_interfaces.h"
+#include "host/host_interfaces.h"
 #include "line_options.h"
 #include "texts.h"
 

@@ -1,4 +1,4 @@
-#include "module/module_state.h"
+#include "driver/module_state.h"
 
 namespace {
 

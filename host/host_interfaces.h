@@ -3,12 +3,16 @@
 // is laid out the same by every compiler.
 #pragma once
 
+#ifndef _WIN32
+#error "the host's interfaces are Windows component interfaces"
+#endif
+
 #include <windows.h>
 
 #include <cstdint>
 
-#include "addressing/register_table.h"
-#include "driver/host_records.h"
+#include "host/host_records.h"
+#include "host/register_entry.h"
 
 // {93447081-C721-4469-8B89-46F355783C14}
 inline constexpr CLSID CLSID_MeruviaPro = {
