@@ -87,12 +87,17 @@ int32_t CMeruviaPro::OpenPort(uint32_t, const PortConfig* config) {
     char name[sizeof config->szPortName + 1] = {};
     memcpy(name, config->szPortName, strnlen(config->szPortName, sizeof config->szPortName));
 
-    const LineSettings settings = {config->nBaudRate, static_cast<uint8_t>(config->nDataBits & 0xFF),
-                                   static_cast<uint8_t>(config->nParity & 0xFF),
-                                   MapStopBits(config->nStopBits)};
+    LineSettings settings = {config->nBaudRate, DataBits::Eight, Parity::None, MapStopBits(config->nStopBits)};
+    if (!MapDataBits(config->nDataBits, settings.dataBits) || !MapParity(config->nParity, settings.parity)) {
+        // A setting no port takes: refused before any port is touched.
+        SetLastError(ERROR_INVALID_PARAMETER);
+        if (TraceOn())
+            TraceOpen(name, config, false);
+        return 0;
+    }
     const SerialHandle port = OpenSerialPort(name, settings);
     if (TraceOn())
-        TraceOpen(name, settings, port != kNoSerialHandle);
+        TraceOpen(name, config, port != kNoSerialHandle);
     if (port == kNoSerialHandle)
         return 0;
     ReleasePortOpenedHere();
@@ -150,19 +155,21 @@ int32_t CMeruviaPro::WritePort(const uint8_t* data, int32_t length) {
     return written == length ? 1 : 0;
 }
 
-void CMeruviaPro::TraceOpen(const char* name, const LineSettings& settings, bool opened) {
+// The settings as the host gave them, so that a refused value shows as it was.
+void CMeruviaPro::TraceOpen(const char* name, const PortConfig* config, bool opened) {
     static const char kParity[] = "NOEMS";
-    const char parity = settings.parity < 5 ? kParity[settings.parity] : '?';
-    const int stopBits = settings.stopBits == StopBits::Two ? 2 : 1;
+    const unsigned parityCode = config->nParity & 0xFFu;
+    const char parity = parityCode < 5 ? kParity[parityCode] : '?';
+    const int stopBits = MapStopBits(config->nStopBits) == StopBits::Two ? 2 : 1;
+    const unsigned long baud = config->nBaudRate;
+    const unsigned dataBits = config->nDataBits & 0xFFu;
     if (opened) {
-        TraceLine(this, "port %s opened, %lu baud %u%c%d", name, static_cast<unsigned long>(settings.baudRate),
-                  settings.dataBits, parity, stopBits);
+        TraceLine(this, "port %s opened, %lu baud %u%c%d", name, baud, dataBits, parity, stopBits);
         return;
     }
     char reason[600];
     DescribeWindowsError(GetLastError(), reason, sizeof reason);
-    TraceLine(this, "port %s not opened, %lu baud %u%c%d: %s", name,
-              static_cast<unsigned long>(settings.baudRate), settings.dataBits, parity, stopBits, reason);
+    TraceLine(this, "port %s not opened, %lu baud %u%c%d: %s", name, baud, dataBits, parity, stopBits, reason);
 }
 
 void CMeruviaPro::TraceWrite(const uint8_t* frame, int32_t length, int32_t written, LARGE_INTEGER start) {

@@ -87,7 +87,7 @@ public:
 
 private:
     void ReleasePortOpenedHere();
-    void TraceOpen(const char* name, const LineSettings& settings, bool opened);
+    void TraceOpen(const char* name, const PortConfig* config, bool opened);
     void TraceWrite(const uint8_t* frame, int32_t length, int32_t written, LARGE_INTEGER start);
 };
 

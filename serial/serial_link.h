@@ -16,20 +16,52 @@ using SerialHandle = int;
 
 inline const SerialHandle kNoSerialHandle = MERUVIA_NO_SERIAL_HANDLE;
 
-enum class StopBits { One, Two };
+enum class DataBits : uint8_t { Five = 5, Six = 6, Seven = 7, Eight = 8 };
+enum class Parity : uint8_t { None, Odd, Even, Mark, Space };
+enum class StopBits : uint8_t { One, Two };
 
-// The line settings the host asks for; values are passed to the port as they are.
+// The line settings the host asks for, in terms every platform's port understands.
 struct LineSettings {
     uint32_t baudRate;
-    uint8_t dataBits;
-    uint8_t parity; // 0 none, 1 odd, 2 even, 3 mark, 4 space
+    DataBits dataBits;
+    Parity parity;
     StopBits stopBits;
 };
+
+// The host codes data bits as 5 to 8 and parity as 0 none, 1 odd, 2 even, 3 mark, 4 space
+// (in the low byte of each field). Anything else is a setting no port takes: it is refused
+// the same way on every platform, before a port is touched.
+inline bool MapDataBits(uint16_t hostDataBits, DataBits& out) {
+    switch (hostDataBits & 0xFF) {
+    case 5: out = DataBits::Five; return true;
+    case 6: out = DataBits::Six; return true;
+    case 7: out = DataBits::Seven; return true;
+    case 8: out = DataBits::Eight; return true;
+    default: return false;
+    }
+}
+
+inline bool MapParity(uint16_t hostParity, Parity& out) {
+    switch (hostParity & 0xFF) {
+    case 0: out = Parity::None; return true;
+    case 1: out = Parity::Odd; return true;
+    case 2: out = Parity::Even; return true;
+    case 3: out = Parity::Mark; return true;
+    case 4: out = Parity::Space; return true;
+    default: return false;
+    }
+}
 
 // The host codes stop bits as 1 or 2; anything else means one.
 inline StopBits MapStopBits(int16_t hostStopBits) {
     return hostStopBits == 2 ? StopBits::Two : StopBits::One;
 }
+
+#ifdef _WIN32
+// The call that hands the settings to a Windows port; a test may replace it to see the
+// device control block exactly as the port would get it.
+extern BOOL(WINAPI* g_pfnSetCommState)(HANDLE port, LPDCB dcb);
+#endif
 
 // Each write may take this long per byte before it gives up.
 constexpr uint32_t kWriteTimeoutPerByteMs = 60;
@@ -42,5 +74,6 @@ SerialHandle OpenSerialPort(const char* name, const LineSettings& settings);
 void CloseSerialPort(SerialHandle port);
 
 // Writes the bytes, waiting at most kWriteTimeoutPerByteMs per byte. Returns how many
-// bytes went out, or -1 when the write failed.
+// bytes went out, or -1 when the write failed or was given no port, no bytes or a negative
+// length.
 int32_t WriteSerialPort(SerialHandle port, const uint8_t* data, int32_t length);

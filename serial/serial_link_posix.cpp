@@ -44,36 +44,39 @@ bool ToSpeed(uint32_t baud, speed_t& speed) {
     }
 }
 
-bool ToCharacterSize(uint8_t dataBits, tcflag_t& size) {
+tcflag_t ToCharacterSize(DataBits dataBits) {
     switch (dataBits) {
-    case 5: size = CS5; return true;
-    case 6: size = CS6; return true;
-    case 7: size = CS7; return true;
-    case 8: size = CS8; return true;
-    default: return false;
+    case DataBits::Five: return CS5;
+    case DataBits::Six: return CS6;
+    case DataBits::Seven: return CS7;
+    case DataBits::Eight: break;
     }
+    return CS8;
 }
 
-bool ToParityFlags(uint8_t parity, tcflag_t& flags) {
+// False where the system has no mark or space parity.
+bool ToParityFlags(Parity parity, tcflag_t& flags) {
     switch (parity) {
-    case 0: flags = 0; return true;
-    case 1: flags = PARENB | PARODD; return true;
-    case 2: flags = PARENB; return true;
+    case Parity::None: flags = 0; return true;
+    case Parity::Odd: flags = PARENB | PARODD; return true;
+    case Parity::Even: flags = PARENB; return true;
 #ifdef CMSPAR
-    case 3: flags = PARENB | PARODD | CMSPAR; return true;
-    case 4: flags = PARENB | CMSPAR; return true;
+    case Parity::Mark: flags = PARENB | PARODD | CMSPAR; return true;
+    case Parity::Space: flags = PARENB | CMSPAR; return true;
+#else
+    case Parity::Mark:
+    case Parity::Space: return false;
 #endif
-    default: return false;
     }
+    return false;
 }
 
 bool ApplySettings(int fd, const LineSettings& s) {
     speed_t speed;
-    tcflag_t size;
     tcflag_t parity;
-    if (!ToSpeed(s.baudRate, speed) || !ToCharacterSize(s.dataBits, size) ||
-        !ToParityFlags(s.parity, parity))
+    if (!ToSpeed(s.baudRate, speed) || !ToParityFlags(s.parity, parity))
         return false;
+    const tcflag_t size = ToCharacterSize(s.dataBits);
 
     termios tio;
     if (tcgetattr(fd, &tio) != 0)
@@ -120,7 +123,7 @@ void CloseSerialPort(SerialHandle port) {
 }
 
 int32_t WriteSerialPort(SerialHandle port, const uint8_t* data, int32_t length) {
-    if (port < 0 || length < 0)
+    if (port == kNoSerialHandle || port < 0 || data == nullptr || length < 0)
         return -1;
     const int64_t deadline = NowMs() + static_cast<int64_t>(length) * kWriteTimeoutPerByteMs;
     int32_t done = 0;

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+BOOL(WINAPI* g_pfnSetCommState)(HANDLE, LPDCB) = SetCommState;
+
 namespace {
 
 constexpr DWORD kInputQueue = 1024;
@@ -10,12 +12,31 @@ constexpr DWORD kOutputQueue = 512;
 constexpr DWORD kEventMask = EV_RXCHAR | EV_BREAK;
 constexpr DWORD kPurgeAll = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
 
+BYTE ToDcbByteSize(DataBits dataBits) {
+    switch (dataBits) {
+    case DataBits::Five: return 5;
+    case DataBits::Six: return 6;
+    case DataBits::Seven: return 7;
+    case DataBits::Eight: break;
+    }
+    return 8;
+}
+
+BYTE ToDcbParity(Parity parity) {
+    switch (parity) {
+    case Parity::Odd: return ODDPARITY;
+    case Parity::Even: return EVENPARITY;
+    case Parity::Mark: return MARKPARITY;
+    case Parity::Space: return SPACEPARITY;
+    case Parity::None: break;
+    }
+    return NOPARITY;
+}
+
 BYTE ToDcbStopBits(StopBits stopBits) {
     switch (stopBits) {
-    case StopBits::Two:
-        return TWOSTOPBITS;
-    case StopBits::One:
-        break;
+    case StopBits::Two: return TWOSTOPBITS;
+    case StopBits::One: break;
     }
     return ONESTOPBIT;
 }
@@ -45,10 +66,10 @@ SerialHandle OpenSerialPort(const char* name, const LineSettings& settings) {
     dcb.DCBlength = sizeof dcb;
     GetCommState(port, &dcb);
     dcb.BaudRate = settings.baudRate;
-    dcb.ByteSize = settings.dataBits;
-    dcb.Parity = settings.parity;
+    dcb.ByteSize = ToDcbByteSize(settings.dataBits);
+    dcb.Parity = ToDcbParity(settings.parity);
     dcb.StopBits = ToDcbStopBits(settings.stopBits);
-    if (!SetCommState(port, &dcb)) {
+    if (!g_pfnSetCommState(port, &dcb)) {
         const DWORD refused = GetLastError(); // why, for whoever traces the failure
         CloseHandle(port);
         SetLastError(refused);
@@ -69,6 +90,8 @@ void CloseSerialPort(SerialHandle port) {
 }
 
 int32_t WriteSerialPort(SerialHandle port, const uint8_t* data, int32_t length) {
+    if (port == kNoSerialHandle || port == nullptr || data == nullptr || length < 0)
+        return -1;
     DWORD written = 0;
     if (!WriteFile(port, data, static_cast<DWORD>(length), &written, nullptr))
         return -1;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -134,6 +135,41 @@ TEST(PortWrite, OnlyAWholeFrameCountsAsWritten) {
     g_pfnWriteSerialPort = WriteSerialPort;
     driver->m_hComm = kNoSerialHandle; // not ours to close
     driver->ExternalRelease();
+}
+
+// What the port gets is the device control block as the port had it, with exactly the
+// speed, data bits, parity and stop bits set, in the values Windows defines for them.
+DCB g_dcbGiven;
+BOOL WINAPI RecordCommState(HANDLE, LPDCB dcb) {
+    g_dcbGiven = *dcb;
+    return TRUE;
+}
+
+TEST(PortSettings, DeviceControlBlockByteForByte) {
+    g_pfnSetCommState = RecordCommState;
+    for (uint32_t baud : {110u, 9600u, 115200u})
+        for (int dataBits = 5; dataBits <= 8; ++dataBits)
+            for (int parity = 0; parity <= 4; ++parity)
+                for (int stopBits = 1; stopBits <= 2; ++stopBits) {
+                    LineSettings settings = {baud, DataBits::Eight, Parity::None, MapStopBits(static_cast<int16_t>(stopBits))};
+                    ASSERT_TRUE(MapDataBits(static_cast<uint16_t>(dataBits), settings.dataBits));
+                    ASSERT_TRUE(MapParity(static_cast<uint16_t>(parity), settings.parity));
+                    memset(&g_dcbGiven, 0xA5, sizeof g_dcbGiven);
+                    // NUL opens but is no serial device: the block starts as the port
+                    // reports it, which here is nothing.
+                    const SerialHandle port = OpenSerialPort("NUL", settings);
+                    ASSERT_NE(kNoSerialHandle, port);
+                    CloseSerialPort(port);
+                    DCB expected = {};
+                    expected.DCBlength = sizeof expected;
+                    expected.BaudRate = baud;
+                    expected.ByteSize = static_cast<BYTE>(dataBits);
+                    expected.Parity = static_cast<BYTE>(parity); // NOPARITY .. SPACEPARITY
+                    expected.StopBits = stopBits == 2 ? TWOSTOPBITS : ONESTOPBIT;
+                    EXPECT_EQ(0, memcmp(&expected, &g_dcbGiven, sizeof expected))
+                        << baud << " " << dataBits << " " << parity << " " << stopBits;
+                }
+    g_pfnSetCommState = SetCommState;
 }
 
 TEST(ModuleObjectCount, MovesByOneAndMayGoBelowZero) {

@@ -43,6 +43,25 @@ WRITE_BOUND_MS = 8 * 60  # the write time-out of one frame
 CMSPAR = getattr(termios, "CMSPAR", 0o10000000000)  # Linux's mark/space parity flag
 
 
+def holders(target):
+    """How many open descriptors of other processes (Wine's) refer to the file."""
+    count = 0
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        if int(pid) == os.getpid():
+            continue
+        try:
+            fds = os.listdir("/proc/%s/fd" % pid)
+        except OSError:
+            continue
+        for fd in fds:
+            try:
+                if os.readlink("/proc/%s/fd/%s" % (pid, fd)) == target:
+                    count += 1
+            except OSError:
+                pass
+    return count
+
+
 class Line:
     """A pseudo-terminal pair; COMn in the prefix points at its slave."""
 
@@ -67,22 +86,7 @@ class Line:
 
     def holders(self):
         """How many open descriptors of other processes (Wine's) refer to the line."""
-        target = self.path
-        count = 0
-        for pid in filter(str.isdigit, os.listdir("/proc")):
-            if int(pid) == os.getpid():
-                continue
-            try:
-                fds = os.listdir("/proc/%s/fd" % pid)
-            except OSError:
-                continue
-            for fd in fds:
-                try:
-                    if os.readlink("/proc/%s/fd/%s" % (pid, fd)) == target:
-                        count += 1
-                except OSError:
-                    pass
-        return count
+        return holders(self.path)
 
     def pending_at_port(self):
         """Bytes that arrived at the port's end and were not read."""
@@ -234,11 +238,21 @@ class SerialOverPty(unittest.TestCase):
         self.assertEqual(0, line.pending_at_port(), "bytes received before the open are dropped")
 
     def test_refused_settings_leave_the_port_closed(self):
-        line = self.line("COM29")
+        # A device that opens but is no serial line refuses every setting, as a port
+        # refuses one it cannot do.
+        device = os.path.join(os.path.dirname(PREFIX), "not-a-serial-line")
+        with open(device, "wb"):
+            pass
+        link = os.path.join(PREFIX, "dosdevices", "com29")
+        if os.path.lexists(link):
+            os.unlink(link)
+        os.symlink(device, link)
+        self.addCleanup(os.unlink, link)
         probe = self.probe()
+        self.assertEqual(["open", "0"], probe.ask("open COM29 9600 8 1 0"))
+        self.assertEqual(0, holders(device), "nothing may still hold the line")
         self.assertEqual(["open", "0"], probe.ask("open COM29 9600 9 1 0"), "no port takes 9 data bits")
-        self.assertEqual(0, line.holders(), "nothing may still hold the line")
-        self.assertEqual(["open", "1"], probe.ask("open COM29 9600 8 1 0"))
+        self.assertEqual(0, holders(device))
 
     def test_closed_far_end_fails_cleanly(self):
         line = self.line("COM15")

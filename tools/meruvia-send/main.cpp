@@ -174,8 +174,11 @@ int main(int argc, char** argv) {
         fputs("meruvia-send: --help lists the options\n", stderr);
         return rc;
     }
-    const LineSettings settings = {static_cast<uint32_t>(o.line.baud), static_cast<uint8_t>(o.line.dataBits),
-                                   static_cast<uint8_t>(o.line.parity), MapStopBits(static_cast<int16_t>(o.line.stopBits))};
+    // The options allow only settings that map; the same host codes the driver gets.
+    LineSettings settings = {static_cast<uint32_t>(o.line.baud), DataBits::Eight, Parity::None,
+                             MapStopBits(static_cast<int16_t>(o.line.stopBits))};
+    MapDataBits(static_cast<uint16_t>(o.line.dataBits), settings.dataBits);
+    MapParity(static_cast<uint16_t>(o.line.parity), settings.parity);
     errno = 0;
     const SerialHandle port = OpenSerialPort(o.line.port.c_str(), settings);
     if (port == kNoSerialHandle) {
