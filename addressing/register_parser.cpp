@@ -8,6 +8,8 @@ namespace {
 
 constexpr char kBlank = ' ';
 constexpr size_t kTextField = sizeof(TagDef{}.szRegister);
+// Tags configured with up to 32 blanks before the name are accepted, one more is refused:
+// projects in use were written against that limit.
 constexpr size_t kMaxLeadingBlanks = 32;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }

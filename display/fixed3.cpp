@@ -25,8 +25,9 @@ void Decompose(uint32_t magnitudeBits, uint32_t& m, int& e) {
     e = (exponentField == 0 ? 1 : exponentField) - 150;
 }
 
-// Splits m / 2^s into its whole part and its thousandths, rounded half up, with no
-// division (a 64-bit division is a library call on 32-bit x86).
+// Splits m / 2^s into its whole part and its thousandths, rounded half up, by shifts: this
+// path runs for every value the display can show, and a 64-bit division is a library call
+// on 32-bit x86. Only large whole numbers (DivideByChunk) pay for one.
 void SplitFraction(uint32_t m, int s, uint32_t& whole, uint32_t& thousandths) {
     whole = 0;
     thousandths = 0;

@@ -138,7 +138,8 @@ void CMeruviaPro::ReleasePortOpenedHere() {
 int32_t CMeruviaPro::WritePort(const uint8_t* data, int32_t length) {
     if (data == nullptr || length <= 0 || m_hComm == kNoSerialHandle)
         return 0;
-    // The bytes go out from a private, terminated copy.
+    // The bytes go out from a private, terminated copy, as they always have: a port driver
+    // that reads past the length or holds on to the buffer never sees the caller's memory.
     const SIZE_T size = static_cast<SIZE_T>(length) + 2;
     auto* copy = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, size));
     if (copy == nullptr)

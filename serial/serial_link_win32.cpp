@@ -59,9 +59,13 @@ SerialHandle OpenSerialPort(const char* name, const LineSettings& settings) {
     if (port == INVALID_HANDLE_VALUE)
         return INVALID_HANDLE_VALUE;
 
+    // Only SetCommState decides whether the port is usable. The other set-up calls are
+    // advice a port may decline (a USB adapter without queue sizes, a virtual port without
+    // events) and installed hosts rely on such ports opening, so their results are ignored.
     SetupComm(port, kInputQueue, kOutputQueue);
 
-    // Read-modify-write: only the line settings change, the rest stays as the port had it.
+    // Read-modify-write: only the line settings change, the rest stays as the port had it
+    // (on a port that cannot report its state the block starts empty).
     DCB dcb = {};
     dcb.DCBlength = sizeof dcb;
     GetCommState(port, &dcb);
