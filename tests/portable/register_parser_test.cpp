@@ -134,22 +134,26 @@ TEST(ParseRegisterText, IndexedRegister) {
 }
 
 TEST(ParseRegisterText, RowChoice) {
-    // The first row whose name begins the text is taken, even when a later row fits better.
-    CheckParse({"unusable row", "BAD", 0x0004, 1, kErrRegisterName, kAddressOnly, 0},
-               kIndexedTable, kIndexedCount, 2);
-    CheckParse({"negative index", "W", 0x0004, 1, kErrRegisterIndex, kAddressOnly, 0},
-               kIndexedTable, kIndexedCount, 3);
-    // Index texts carry no sign, so W-5 is refused even though -5 is in range.
-    CheckParse({"signed range", "W-5", 0x0004, 1, kErrRegisterIndex, kAddressOnly, 0},
-               kIndexedTable, kIndexedCount, 3);
-    CheckParse({"W300", "W300", 0x0004, 0, kNoError, kAll, 300}, kIndexedTable, kIndexedCount, 3);
-    // 2^32 + 5 would read as 5 if the index wrapped; the whole value is out of range.
-    CheckParse({"wrap", "BIG4294967301", 0x0004, 1, kErrRegisterIndex, kAddressOnly, 0},
-               kIndexedTable, kIndexedCount, 4);
-    CheckParse({"INT32_MAX", "BIG2147483647", 0x0004, 0, kNoError, kAll, -1}, kIndexedTable,
-               kIndexedCount, 4);
-    // With only the first row visible the same texts find nothing.
-    CheckParse({"row count 1", "R5", 0x0004, 1, kErrRegisterName, kNone, 0}, kIndexedTable, 1, 0);
+    struct RowCase {
+        ParseCase parse;
+        int32_t rowCount; // rows the parser may see
+        int32_t row;      // the row the text must land on
+    };
+    const RowCase cases[] = {
+        // The first row whose name begins the text is taken, even when a later row fits better.
+        {{"unusable row", "BAD", 0x0004, 1, kErrRegisterName, kAddressOnly, 0}, kIndexedCount, 2},
+        {{"negative index", "W", 0x0004, 1, kErrRegisterIndex, kAddressOnly, 0}, kIndexedCount, 3},
+        // Index texts carry no sign, so W-5 is refused even though -5 is in range.
+        {{"signed range", "W-5", 0x0004, 1, kErrRegisterIndex, kAddressOnly, 0}, kIndexedCount, 3},
+        {{"W300", "W300", 0x0004, 0, kNoError, kAll, 300}, kIndexedCount, 3},
+        // 2^32 + 5 would read as 5 if the index wrapped; the whole value is out of range.
+        {{"wrap", "BIG4294967301", 0x0004, 1, kErrRegisterIndex, kAddressOnly, 0}, kIndexedCount, 4},
+        {{"INT32_MAX", "BIG2147483647", 0x0004, 0, kNoError, kAll, -1}, kIndexedCount, 4},
+        // With only the first row visible the same texts find nothing.
+        {{"row count 1", "R5", 0x0004, 1, kErrRegisterName, kNone, 0}, 1, 0},
+    };
+    for (const RowCase& c : cases)
+        CheckParse(c.parse, kIndexedTable, c.rowCount, c.row);
 }
 
 TEST(ParseRegisterText, FullFieldWithoutTerminatorIsCutAt127) {

@@ -21,7 +21,7 @@ del sys.argv[1:7]
 # A test run may point the suite at another prefix (the 64-bit one) through the runner's variable.
 PREFIX = os.environ.get("MERUVIA_WINEPREFIX") or PREFIX
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from wine_line import Line, chinese_locale_env, map_com  # noqa: E402
+from wine_line import DisplaySimulator, Line, chinese_locale_env, map_com  # noqa: E402
 
 DLL = os.path.join(os.path.dirname(HOST), "MERUVIA.DLL")
 CLSID = "{93447081-C721-4469-8B89-46F355783C14}"
@@ -59,27 +59,6 @@ def reg(*args):
     return wine("reg", *args)
 
 
-class Display:
-    """The display simulator on a pseudo-terminal mapped to a COM port."""
-
-    def __init__(self, com, frames):
-        self.link = os.path.join(PREFIX, "dosdevices", com.lower())
-        self.proc = subprocess.Popen(
-            [DISPLAY, "--pty", "--link", self.link, "--log", "--frames", str(frames), "--timeout", "30"],
-            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
-        first = self.proc.stdout.readline()
-        assert first.startswith("listening on "), first
-
-    def readings(self):
-        out, _ = self.proc.communicate(timeout=60)
-        return [line.split("reading ")[1] for line in out.splitlines() if " reading " in line]
-
-    def kill(self):
-        if self.proc.poll() is None:
-            self.proc.kill()
-            self.proc.communicate()
-
-
 class Case(unittest.TestCase):
     def setUp(self):
         self.cleanups = []
@@ -96,7 +75,7 @@ class Case(unittest.TestCase):
         return line
 
     def display(self, com, frames):
-        display = Display(com, frames)
+        display = DisplaySimulator(DISPLAY, PREFIX, com, frames)
         self.cleanups.append(display.kill)
         return display
 

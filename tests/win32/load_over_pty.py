@@ -9,7 +9,6 @@ import select
 import subprocess
 import sys
 import threading
-import tty
 import unittest
 
 PROBE, WINE_RUN, PREFIX = sys.argv[1:4]
@@ -17,30 +16,22 @@ CYCLES = int(sys.argv[4]) if len(sys.argv) > 4 and sys.argv[4].isdigit() else 10
 del sys.argv[1:]
 # A test run may point the suite at another prefix (the 64-bit one) through the runner's variable.
 PREFIX = os.environ.get("MERUVIA_WINEPREFIX") or PREFIX
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from wine_line import Line  # noqa: E402
 
 
 class Lines:
     """Pseudo-terminals mapped to COM ports, drained by a thread into one buffer each."""
 
     def __init__(self, first_com, count):
-        self.pairs = []
-        self.links = []
-        for i in range(count):
-            master, slave = os.openpty()
-            tty.setraw(slave)
-            link = os.path.join(PREFIX, "dosdevices", "com%d" % (first_com + i))
-            if os.path.lexists(link):
-                os.unlink(link)
-            os.symlink(os.ttyname(slave), link)
-            self.pairs.append((master, slave))
-            self.links.append(link)
+        self.lines = [Line(PREFIX, "COM%d" % (first_com + i)) for i in range(count)]
         self.received = [bytearray() for _ in range(count)]
         self.stop = False
         self.thread = threading.Thread(target=self._drain, daemon=True)
         self.thread.start()
 
     def _drain(self):
-        masters = {m: i for i, (m, _) in enumerate(self.pairs)}
+        masters = {line.master: i for i, line in enumerate(self.lines)}
         while not self.stop:
             ready, _, _ = select.select(list(masters), [], [], 0.2)
             for m in ready:
@@ -60,10 +51,8 @@ class Lines:
     def close(self):
         self.stop = True
         self.thread.join()
-        for (master, slave), link in zip(self.pairs, self.links):
-            os.close(master)
-            os.close(slave)
-            os.unlink(link)
+        for line in self.lines:
+            line.close()
 
 
 def run_probe(*args, timeout=900):

@@ -7,21 +7,20 @@ line settings the port was given.
 
     serial_over_pty.py <driver_probe.exe> <wine-run.sh> <wine prefix>
 """
-import fcntl
 import os
 import select
-import struct
 import subprocess
 import sys
 import termios
 import time
-import tty
 import unittest
 
 PROBE, WINE_RUN, PREFIX = sys.argv[1:4]
 del sys.argv[1:4]
 # A test run may point the suite at another prefix (the 64-bit one) through the runner's variable.
 PREFIX = os.environ.get("MERUVIA_WINEPREFIX") or PREFIX
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from wine_line import Line, holders  # noqa: E402
 
 # The frame for each value, from the display's worked examples.
 FRAMES = [
@@ -41,70 +40,6 @@ FRAMES = [
 
 WRITE_BOUND_MS = 8 * 60  # the write time-out of one frame
 CMSPAR = getattr(termios, "CMSPAR", 0o10000000000)  # Linux's mark/space parity flag
-
-
-def holders(target):
-    """How many open descriptors of other processes (Wine's) refer to the file."""
-    count = 0
-    for pid in filter(str.isdigit, os.listdir("/proc")):
-        if int(pid) == os.getpid():
-            continue
-        try:
-            fds = os.listdir("/proc/%s/fd" % pid)
-        except OSError:
-            continue
-        for fd in fds:
-            try:
-                if os.readlink("/proc/%s/fd/%s" % (pid, fd)) == target:
-                    count += 1
-            except OSError:
-                pass
-    return count
-
-
-class Line:
-    """A pseudo-terminal pair; COMn in the prefix points at its slave."""
-
-    def __init__(self, com):
-        self.master, self.slave = os.openpty()
-        tty.setraw(self.slave)
-        self.path = os.ttyname(self.slave)
-        self.link = os.path.join(PREFIX, "dosdevices", com.lower())
-        if os.path.lexists(self.link):
-            os.unlink(self.link)
-        os.symlink(self.path, self.link)
-
-    def read(self, count, timeout=3.0):
-        got = b""
-        deadline = time.monotonic() + timeout
-        while len(got) < count:
-            left = deadline - time.monotonic()
-            if left <= 0 or not select.select([self.master], [], [], left)[0]:
-                break
-            got += os.read(self.master, count - len(got))
-        return got
-
-    def holders(self):
-        """How many open descriptors of other processes (Wine's) refer to the line."""
-        return holders(self.path)
-
-    def pending_at_port(self):
-        """Bytes that arrived at the port's end and were not read."""
-        return struct.unpack("i", fcntl.ioctl(self.slave, termios.FIONREAD, b"\0\0\0\0"))[0]
-
-    def settings(self):
-        iflag, oflag, cflag, lflag, ispeed, ospeed, cc = termios.tcgetattr(self.slave)
-        return cflag, ospeed
-
-    def close_master(self):
-        if self.master is not None:
-            os.close(self.master)
-            self.master = None
-
-    def close(self):
-        self.close_master()
-        os.close(self.slave)
-        os.unlink(self.link)
 
 
 class Probe:
@@ -145,7 +80,7 @@ class SerialOverPty(unittest.TestCase):
             line.close()
 
     def line(self, com):
-        line = Line(com)
+        line = Line(PREFIX, com)
         self.lines.append(line)
         return line
 

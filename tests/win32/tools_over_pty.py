@@ -5,7 +5,6 @@ MERUVIA.DLL to a COM port that is the display simulator's pseudo-terminal.
     tools_over_pty.py <meruvia-host.exe> <meruvia-display> <wine-run.sh> <wine prefix>
 """
 import os
-import select
 import subprocess
 import sys
 import time
@@ -15,36 +14,17 @@ HOST, DISPLAY, WINE_RUN, PREFIX = sys.argv[1:5]
 del sys.argv[1:5]
 # A test run may point the suite at another prefix (the 64-bit one) through the runner's variable.
 PREFIX = os.environ.get("MERUVIA_WINEPREFIX") or PREFIX
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from wine_line import DisplaySimulator, readings  # noqa: E402
 
 
-class Display:
-    """The simulator on a pseudo-terminal that the prefix maps to a COM port."""
-
-    def __init__(self, com, frames):
-        self.link = os.path.join(PREFIX, "dosdevices", com.lower())
-        self.proc = subprocess.Popen(
-            [DISPLAY, "--pty", "--link", self.link, "--log", "--frames", str(frames), "--timeout", "30"],
-            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
-        first = self.proc.stdout.readline()
-        assert first.startswith("listening on "), first
-
-    def finish(self, timeout=30):
-        out, err = self.proc.communicate(timeout=timeout)
-        return out.splitlines(), err
-
-    def kill(self):
-        if self.proc.poll() is None:
-            self.proc.kill()
-            self.proc.communicate()
+def Display(com, frames):
+    return DisplaySimulator(DISPLAY, PREFIX, com, frames)
 
 
 def host(*args, stdin=None):
     return subprocess.run([WINE_RUN, HOST, *args], input=stdin, capture_output=True, text=True,
                           timeout=120)
-
-
-def readings(lines):
-    return [line.split("reading ")[1] for line in lines if " reading " in line]
 
 
 class Tools(unittest.TestCase):

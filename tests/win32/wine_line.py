@@ -1,11 +1,34 @@
 """Plumbing shared by the Python tests that run Windows programs under Wine: a serial line
-made of a pseudo-terminal that the prefix maps to a COM port, and a locale that makes Wine
-run programs as on a Chinese Windows (code page 936)."""
+made of a pseudo-terminal that the prefix maps to a COM port, the display simulator on
+such a line, and a locale that makes Wine run programs as on a Chinese Windows (code page
+936)."""
+import fcntl
 import os
 import select
+import struct
 import subprocess
+import termios
 import time
 import tty
+
+
+def holders(target):
+    """How many open descriptors of other processes (Wine's) refer to the file."""
+    count = 0
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        if int(pid) == os.getpid():
+            continue
+        try:
+            fds = os.listdir("/proc/%s/fd" % pid)
+        except OSError:
+            continue
+        for fd in fds:
+            try:
+                if os.readlink("/proc/%s/fd/%s" % (pid, fd)) == target:
+                    count += 1
+            except OSError:
+                pass
+    return count
 
 
 class Line:
@@ -31,13 +54,61 @@ class Line:
             got += os.read(self.master, count - len(got))
         return got
 
-    def close(self):
+    def holders(self):
+        """How many open descriptors of other processes (Wine's) refer to the line."""
+        return holders(self.path)
+
+    def settings(self):
+        """The line's control flags and output speed, as the port set them."""
+        iflag, oflag, cflag, lflag, ispeed, ospeed, cc = termios.tcgetattr(self.slave)
+        return cflag, ospeed
+
+    def pending_at_port(self):
+        """Bytes that arrived at the port's end and were not read."""
+        return struct.unpack("i", fcntl.ioctl(self.slave, termios.FIONREAD, b"\0\0\0\0"))[0]
+
+    def close_master(self):
+        """The far end goes away."""
         if self.master is not None:
             os.close(self.master)
             self.master = None
+
+    def close(self):
+        self.close_master()
         os.close(self.slave)
         if os.path.lexists(self.link):
             os.unlink(self.link)
+
+
+class DisplaySimulator:
+    """meruvia-display on a pseudo-terminal of its own that the prefix maps to a COM port;
+    readings() waits for it to finish and gives what it showed."""
+
+    def __init__(self, display, prefix, com, frames):
+        self.link = os.path.join(prefix, "dosdevices", com.lower())
+        self.proc = subprocess.Popen(
+            [display, "--pty", "--link", self.link, "--log", "--frames", str(frames), "--timeout", "30"],
+            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        first = self.proc.stdout.readline()
+        assert first.startswith("listening on "), first
+
+    def finish(self, timeout=60):
+        out, err = self.proc.communicate(timeout=timeout)
+        return out.splitlines(), err
+
+    def readings(self, timeout=60):
+        lines, _ = self.finish(timeout)
+        return readings(lines)
+
+    def kill(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.communicate()
+
+
+def readings(lines):
+    """The readings in the simulator's log lines."""
+    return [line.split("reading ")[1] for line in lines if " reading " in line]
 
 
 def map_com(prefix, com, target):
