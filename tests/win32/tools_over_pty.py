@@ -30,7 +30,8 @@ def host(*args, stdin=None):
 class Tools(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        registered = host("--register", "--port", "COM98", "--help")
+        dll = "Z:" + os.path.join(os.path.dirname(os.path.abspath(HOST)), "MERUVIA.DLL").replace("/", "\\")
+        registered = subprocess.run([WINE_RUN, "regsvr32", "/s", dll], capture_output=True, text=True)
         assert registered.returncode == 0, registered.stderr
 
     def setUp(self):

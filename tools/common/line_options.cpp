@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
@@ -66,6 +67,28 @@ std::string LineSummary(const LineOptions& line) {
     static const char kLetters[] = "NOEMS";
     return std::to_string(line.baud) + " " + std::to_string(line.dataBits) + kLetters[line.parity] +
            std::to_string(line.stopBits);
+}
+
+int SendEach(const std::vector<std::string>& values, const std::function<int(const std::string&)>& send,
+             int writeFailed) {
+    int worst = 0;
+    auto note = [&](int rc) {
+        if (rc == writeFailed || (rc != 0 && worst == 0))
+            worst = rc;
+    };
+    for (const std::string& v : values)
+        note(send(v));
+    if (values.empty()) {
+        char line[256];
+        while (fgets(line, sizeof line, stdin) != nullptr) {
+            std::string text(line);
+            while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+                text.pop_back();
+            if (!text.empty())
+                note(send(text));
+        }
+    }
+    return worst;
 }
 
 bool ParseValue(const std::string& text, float& value) {

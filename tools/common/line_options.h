@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "display/display_frame.h"
 
@@ -30,6 +32,12 @@ OptionResult TakeLineOption(int argc, char** argv, int& i, LineOptions& line);
 extern const char* const kParityNames[5];
 // "8N1"-style summary of the settings.
 std::string LineSummary(const LineOptions& line);
+
+// Sends each value: those given, or else each non-empty line of standard input. The result
+// is the worst status: writeFailed (a frame that did not go out) before any other failure,
+// otherwise the first one; 0 when all went well.
+int SendEach(const std::vector<std::string>& values, const std::function<int(const std::string&)>& send,
+             int writeFailed);
 
 // Strict decimal number with optional blanks around it (as a user types it).
 bool ParseValue(const std::string& text, float& value);

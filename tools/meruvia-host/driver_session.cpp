@@ -136,25 +136,7 @@ int DriverSession::Send(const std::string& text) {
 }
 
 int DriverSession::SendAll(const std::vector<std::string>& values) {
-    int worst = kOk;
-    auto note = [&](int rc) {
-        if (rc == kWriteFailed || (rc != kOk && worst == kOk))
-            worst = rc;
-    };
-    if (!values.empty()) {
-        for (const std::string& v : values)
-            note(Send(v));
-        return worst;
-    }
-    char line[256];
-    while (fgets(line, sizeof line, stdin) != nullptr) {
-        std::string text(line);
-        while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
-            text.pop_back();
-        if (!text.empty())
-            note(Send(text));
-    }
-    return worst;
+    return SendEach(values, [this](const std::string& text) { return Send(text); }, kWriteFailed);
 }
 
 int DriverSession::LampTest(unsigned long intervalMs) {

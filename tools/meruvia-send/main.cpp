@@ -133,24 +133,7 @@ private:
 };
 
 int SendValues(Sender& sender, const std::vector<std::string>& values) {
-    int worst = kOk;
-    auto note = [&](int rc) {
-        if (rc == kWriteFailed || (rc != kOk && worst == kOk))
-            worst = rc;
-    };
-    for (const std::string& v : values)
-        note(sender.Send(v));
-    if (values.empty()) {
-        char line[256];
-        while (fgets(line, sizeof line, stdin) != nullptr) {
-            std::string text(line);
-            while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
-                text.pop_back();
-            if (!text.empty())
-                note(sender.Send(text));
-        }
-    }
-    return worst;
+    return SendEach(values, [&sender](const std::string& text) { return sender.Send(text); }, kWriteFailed);
 }
 
 int LampTest(Sender& sender, unsigned long intervalMs) {
