@@ -8,8 +8,13 @@
 //       create, open, write, close and release, again and again. Prints
 //       "cycles <n> <failures> <next handle after 1000> <next handle at end>
 //        <heap KB in use after 1000> <heap KB in use at end>".
+//   load_probe soak <COM number> <frames> <sample every>
+//       one driver object sends frame i the value ((i mod 1099999) - 99999) / 1000, which
+//       the display shows whole. Prints "sample <frames sent> <next handle> <heap KB in
+//       use> <working set KB>" every so many frames, then "soak <frames> <failed writes>".
 #include <windows.h>
 #include <ole2.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -116,6 +121,41 @@ int Cycles(int com, int cycles) {
     return 0;
 }
 
+SIZE_T WorkingSetKb() {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+    return counters.WorkingSetSize / 1024;
+}
+
+int Soak(int com, long long frames, long long every) {
+    IDriverConfig* d = Create();
+    if (d == nullptr || !Open(d, com)) {
+        printf("error cannot open COM%d\n", com);
+        return 1;
+    }
+    IDriverIo* io = nullptr;
+    d->QueryInterface(IID_IDriverIo, reinterpret_cast<void**>(&io));
+    OneValueBlock block;
+    long long failures = 0;
+    for (long long i = 0; i < frames; ++i) {
+        block.Set(static_cast<float>(static_cast<int>(i % 1099999) - 99999) / 1000.0f);
+        failures += io->WriteBlock(block.get()) == 1 ? 0 : 1;
+        if ((i + 1) % every == 0) {
+            DWORD nextHandle = 0;
+            SIZE_T heapKb = 0;
+            Usage(nextHandle, heapKb);
+            printf("sample %lld %lu %lu %lu\n", i + 1, static_cast<unsigned long>(nextHandle),
+                   static_cast<unsigned long>(heapKb), static_cast<unsigned long>(WorkingSetKb()));
+        }
+    }
+    io->Release();
+    d->ClosePort();
+    d->Release();
+    printf("soak %lld %lld\n", frames, failures);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -131,8 +171,11 @@ int main(int argc, char** argv) {
         rc = Lines(atoi(argv[2]), atoi(argv[3]), atoi(argv[4]));
     else if (argc == 4 && strcmp(argv[1], "cycles") == 0)
         rc = Cycles(atoi(argv[2]), atoi(argv[3]));
+    else if (argc == 5 && strcmp(argv[1], "soak") == 0)
+        rc = Soak(atoi(argv[2]), atoll(argv[3]), atoll(argv[4]));
     else
-        fprintf(stderr, "usage: load_probe lines FIRST COUNT ROUNDS | load_probe cycles COM CYCLES\n");
+        fprintf(stderr, "usage: load_probe lines FIRST COUNT ROUNDS | load_probe cycles COM CYCLES |"
+                        " load_probe soak COM FRAMES EVERY\n");
     g_factory->Release();
     return rc;
 }
