@@ -21,7 +21,7 @@ have_cmd clang++ || need+=(clang)
 have_pkg libclang-rt-dev || need+=(libclang-rt-dev)  # libFuzzer and the sanitizer runtimes
 have_cmd python3 || need+=(python3)
 have_cmd iconv || need+=(libc-bin)
-have_cmd localedef || need+=(locales)  # a Chinese Windows under Wine
+have_pkg locales || need+=(locales)  # locale sources: a Chinese Windows under Wine
 # The release: installer, signing, guides as HTML.
 have_cmd makensis || need+=(nsis)
 have_cmd osslsigncode || need+=(osslsigncode)
