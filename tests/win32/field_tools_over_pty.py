@@ -257,6 +257,13 @@ class Trace(Case):
         self.assertEqual(2, result.returncode, "tracing changes no result")
         self.assertEqual(["trace.log"], os.listdir(folder))
 
+    def test_trace_that_cannot_be_written_is_dropped(self):
+        env = env_with(MERUVIA_TRACE="Z:\\no-such-folder\\trace.log")
+        self.display("COM54", frames=1)
+        result = host("--port", "COM54", "1.5", env=env)
+        self.assertEqual(0, result.returncode, result.stderr)
+        self.assertEqual(2, host("--register-text", "X", "1", env=env).returncode)
+
     def test_refusals_and_ports_that_do_not_open(self):
         path = self.trace_file()
         env = chinese_locale_env(SCRATCH)
