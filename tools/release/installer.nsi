@@ -73,11 +73,23 @@ LangString UnregisterFailed ${LANG_SIMPCHINESE} "无法删除驱动的注册信�
   Delete "$INSTDIR\${Folder}\${Name}"
 !macroend
 
-!macro RemoveFolders
+; Removes what the installer put down. The tool that was just run from the folder may take
+; a moment to let go of its file, so the removal is tried again for up to five seconds.
+!macro RemoveInstalled
   SetOutPath "$TEMP" ; a folder that is the current one cannot be removed
-  RMDir "$INSTDIR\docs"
-  RMDir "$INSTDIR\licenses"
-  RMDir "$INSTDIR"
+  StrCpy $R9 0
+  ${Do}
+    !insertmacro Files RemoveFile
+    Delete "$INSTDIR\Uninstall.exe"
+    RMDir "$INSTDIR\docs"
+    RMDir "$INSTDIR\licenses"
+    RMDir "$INSTDIR"
+    ${IfNot} ${FileExists} "$INSTDIR\*.*"
+      ${Break}
+    ${EndIf}
+    IntOp $R9 $R9 + 1
+    Sleep 100
+  ${LoopUntil} $R9 >= 50
 !macroend
 
 Section "MERUVIA"
@@ -92,8 +104,7 @@ Section "MERUVIA"
     ; Keys written before the refusal go too, where the rights allow.
     nsExec::ExecToLog '"$INSTDIR\meruvia-host.exe" --unregister'
     Pop $0
-    !insertmacro Files RemoveFile
-    !insertmacro RemoveFolders
+    !insertmacro RemoveInstalled
     SetErrorLevel 2
     Abort
   ${EndIf}
@@ -121,8 +132,6 @@ Section "Uninstall"
     SetErrorLevel 2
     Abort
   ${EndIf}
-  !insertmacro Files RemoveFile
-  Delete "$INSTDIR\Uninstall.exe"
-  !insertmacro RemoveFolders
+  !insertmacro RemoveInstalled
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd
