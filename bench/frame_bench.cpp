@@ -61,7 +61,7 @@ template <class MakeFrame> void Run(benchmark::State& state, MakeFrame make) {
 
 void BM_EncodeDisplayFrame(benchmark::State& state) {
     Run(state, [](float v, uint8_t* frame) {
-        const DisplayFrame f = EncodeDisplayFrame(v);
+        const DisplayFrame f = EncodeDisplayFrame(FloatBits(v));
         memcpy(frame, f.bytes, kDisplayFrameSize);
     });
 }

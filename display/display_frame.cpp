@@ -35,12 +35,6 @@ struct Prefix {
 // Indexed by SignCase.
 constexpr Prefix kPrefixes[] = {{"000", 3}, {"-0", 2}, {"-", 1}};
 
-uint32_t Bits(float value) {
-    uint32_t bits;
-    memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
-
 // The frame of a value whose whole part is below 1000, what a display normally shows, put
 // together in registers. The value text is prefix + whole digits + "." + three decimals,
 // and the prefix with the whole digits is always at least three characters long, so the
@@ -72,8 +66,7 @@ bool EncodeShortValue(uint32_t bits, DisplayFrame& frame) {
 
 } // namespace
 
-size_t FormatValueText(float value, char* text) {
-    const uint32_t bits = Bits(value);
+size_t FormatValueText(uint32_t bits, char* text) {
     const Prefix& prefix = kPrefixes[static_cast<int>(ClassifySign(bits))];
     const size_t prefixLen = prefix.length;
     memcpy(text, prefix.text, sizeof prefix.text); // a fixed-size copy; the rest overwrites it
@@ -86,14 +79,14 @@ size_t FormatValueText(float value, char* text) {
     return prefixLen + FormatMagnitudeFixed3(magnitude, text + prefixLen);
 }
 
-DisplayFrame EncodeDisplayFrame(float value) {
+DisplayFrame EncodeDisplayFrame(uint32_t bits) {
     DisplayFrame frame;
-    if (EncodeShortValue(Bits(value), frame))
+    if (EncodeShortValue(bits, frame))
         return frame;
 
     // Everything else through the whole text. Every text has at least seven characters.
     char text[kValueTextBuffer];
-    const size_t n = FormatValueText(value, text);
+    const size_t n = FormatValueText(bits, text);
     frame.bytes[0] = kFrameStart;
     for (size_t k = 1; k < kDisplayFrameSize; ++k)
         frame.bytes[k] = static_cast<uint8_t>(text[n - k]);

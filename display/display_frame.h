@@ -1,10 +1,12 @@
 // The frame the LED display understands: "=" followed by the last seven characters of
-// the value's text, last character first. Built from the value's bits with integer
-// arithmetic only, so the host's floating-point settings cannot change a digit.
+// the value's text, last character first. Takes the value's bits, never the float: a value
+// that never touches a floating-point register can neither be changed nor raise an
+// exception under whatever floating-point settings the host runs with.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 
 constexpr size_t kDisplayFrameSize = 8;
@@ -25,7 +27,15 @@ struct DisplayFrame {
 //   v <= -10 (also -inf and NaN)   "-"   + magnitude
 // The magnitude has three decimals: the value taken to 17 significant digits, then rounded
 // at the third decimal, halves away from zero. Infinities and NaN read "---.---".
-// text must hold kValueTextBuffer characters. Writes no terminator; returns the length.
-size_t FormatValueText(float value, char* text);
+// valueBits: the single-precision value's four bytes. text must hold kValueTextBuffer
+// characters. Writes no terminator; returns the length.
+size_t FormatValueText(uint32_t valueBits, char* text);
 
-DisplayFrame EncodeDisplayFrame(float value);
+DisplayFrame EncodeDisplayFrame(uint32_t valueBits);
+
+// For callers that hold a float of their own (tools, tests): its bits, by copy.
+inline uint32_t FloatBits(float value) {
+    uint32_t bits;
+    memcpy(&bits, &value, sizeof bits);
+    return bits;
+}

@@ -49,9 +49,8 @@ int32_t CMeruviaPro::GetRegisterTable(const char*, const RegisterEntry** rows, i
 uint16_t CMeruviaPro::ParseTagAddress(const TagDef* tag, TagAddress* address) {
     const uint16_t rejected = ParseRegisterText(*tag, *address, kRegisterTable, kRegisterCount);
     if (rejected != 0 && TraceOn()) {
-        char text[512];
-        AnsiToUtf8(tag->szRegister, static_cast<int>(strnlen(tag->szRegister, sizeof tag->szRegister)),
-                   text, sizeof text);
+        char text[4 * sizeof tag->szRegister + 1];
+        HostTextToUtf8(tag->szRegister, sizeof tag->szRegister, text, sizeof text);
         TraceLine(this, "tag \"%s\" (data type 0x%04X) refused, error code %ld", text, tag->nDataType,
                   static_cast<long>(m_nErrorCode));
     }
@@ -68,8 +67,8 @@ int32_t CMeruviaPro::ParseDeviceAddress(const char* text, int32_t* device) {
         return 1;
     m_nErrorCode = kErrAddressRange;
     if (TraceOn()) {
-        char given[512];
-        AnsiToUtf8(text, static_cast<int>(strnlen(text, 127)), given, sizeof given);
+        char given[4 * 127 + 1];
+        HostTextToUtf8(text, 127, given, sizeof given);
         TraceLine(this, "device address \"%s\" refused, error code %ld", given,
                   static_cast<long>(m_nErrorCode));
     }
@@ -164,13 +163,17 @@ void CMeruviaPro::TraceOpen(const char* name, const PortConfig* config, bool ope
     const int stopBits = MapStopBits(config->nStopBits) == StopBits::Two ? 2 : 1;
     const unsigned long baud = config->nBaudRate;
     const unsigned dataBits = config->nDataBits & 0xFFu;
+    const DWORD error = GetLastError();
+    char shownName[4 * sizeof config->szPortName];
+    HostTextToUtf8(name, sizeof config->szPortName, shownName, sizeof shownName);
     if (opened) {
-        TraceLine(this, "port %s opened, %lu baud %u%c%d", name, baud, dataBits, parity, stopBits);
+        TraceLine(this, "port %s opened, %lu baud %u%c%d", shownName, baud, dataBits, parity, stopBits);
         return;
     }
     char reason[600];
-    DescribeWindowsError(GetLastError(), reason, sizeof reason);
-    TraceLine(this, "port %s not opened, %lu baud %u%c%d: %s", name, baud, dataBits, parity, stopBits, reason);
+    DescribeWindowsError(error, reason, sizeof reason);
+    TraceLine(this, "port %s not opened, %lu baud %u%c%d: %s", shownName, baud, dataBits, parity, stopBits,
+              reason);
 }
 
 void CMeruviaPro::TraceWrite(const uint8_t* frame, int32_t length, int32_t written, LARGE_INTEGER start) {
@@ -194,10 +197,15 @@ void CMeruviaPro::TraceWrite(const uint8_t* frame, int32_t length, int32_t writt
               static_cast<long>(length), ms, reason);
 }
 
-// The display shows one value: that of the block's first item.
+// The display shows one value: that of the block's first item. Its four bytes are copied
+// as they are: loading the float would run the host's floating-point unit on the host's
+// data, where a signalling NaN or a denormal traps under the exception masks some hosts
+// run with, and a signalling NaN would be changed into a quiet one.
 int32_t CMeruviaPro::WriteBlock(const IoBlock* block) {
     if (block->nKind == 0)
         return 1;
-    const DisplayFrame frame = EncodeDisplayFrame(block->pItems->pTag->fValue);
+    uint32_t valueBits;
+    memcpy(&valueBits, &block->pItems->pTag->fValue, sizeof valueBits);
+    const DisplayFrame frame = EncodeDisplayFrame(valueBits);
     return WritePort(frame.bytes, static_cast<int32_t>(kDisplayFrameSize));
 }

@@ -1,10 +1,14 @@
 #include "driver/module_state.h"
 
+#include "driver/critical_section.h"
+
 namespace {
 
 // Constant-initialized, so it is ready before any module-level object is constructed.
 AFX_MODULE_STATE g_moduleState;
-SRWLOCK g_factoryListLock = SRWLOCK_INIT;
+
+// The class-factory records add themselves to the list as they are constructed.
+CriticalSection g_factoryListLock MERUVIA_EARLY_INIT;
 
 // Reaching zero has nothing to do in a module: unloading is the platform's decision,
 // made after it asks DllCanUnloadNow.
@@ -24,6 +28,6 @@ void UnlockModule() {
         OnAllObjectsReleased();
 }
 
-FactoryListLock::FactoryListLock() { AcquireSRWLockExclusive(&g_factoryListLock); }
+FactoryListLock::FactoryListLock() { g_factoryListLock.Enter(); }
 
-FactoryListLock::~FactoryListLock() { ReleaseSRWLockExclusive(&g_factoryListLock); }
+FactoryListLock::~FactoryListLock() { g_factoryListLock.Leave(); }

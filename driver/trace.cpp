@@ -6,18 +6,138 @@
 #include <cstdio>
 #include <cstring>
 
+#include "driver/critical_section.h"
+
 TraceMode g_traceMode = TraceMode::Off;
 
 namespace {
 
-HANDLE g_traceFile = INVALID_HANDLE_VALUE;
-bool g_toDebugger = false;
-
 constexpr DWORD kVariableMax = 32768;
 constexpr int kLineMax = 1024;
 
+bool g_toDebugger = false;
+wchar_t* g_tracePath = nullptr; // the file named by the variable, not yet checked
+HANDLE g_traceFile = INVALID_HANDLE_VALUE;
+// Driver objects on several threads share the one file handle.
+CriticalSection g_traceLock MERUVIA_EARLY_INIT;
+
 bool StartsWith(const wchar_t* text, const wchar_t* prefix) {
     return wcsncmp(text, prefix, wcslen(prefix)) == 0;
+}
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+wchar_t Upper(wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c; }
+
+// CON, PRN, AUX, NUL, COM0-9, LPT0-9, CONIN$, CONOUT$, with or without an extension: in
+// any folder these names open the device, not a file.
+bool IsDeviceName(const wchar_t* name) {
+    wchar_t base[8] = {};
+    size_t n = 0;
+    while (name[n] != L'\0' && name[n] != L'.' && name[n] != L' ') {
+        if (n == 7)
+            return false;
+        base[n] = Upper(name[n]);
+        ++n;
+    }
+    static const wchar_t* const kNames[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
+    for (const wchar_t* device : kNames)
+        if (wcscmp(base, device) == 0)
+            return true;
+    return n == 4 && (wcsncmp(base, L"COM", 3) == 0 || wcsncmp(base, L"LPT", 3) == 0) && base[3] >= L'0' &&
+           base[3] <= L'9';
+}
+
+// Why the path cannot be a trace file, judged before anything is opened; null when it may be.
+const wchar_t* RefusePath(const wchar_t* path) {
+    const wchar_t drive = Upper(path[0]);
+    if (drive < L'A' || drive > L'Z' || path[1] != L':' || !IsSeparator(path[2]))
+        return L"not a full path on a drive letter (C:\\...)";
+    if (wcschr(path + 2, L':') != nullptr)
+        return L"a stream or device name, not a file";
+    const wchar_t* name = path + 2;
+    for (const wchar_t* p = path + 2; *p != L'\0'; ++p)
+        if (IsSeparator(*p))
+            name = p + 1;
+    if (*name == L'\0' || IsDeviceName(name))
+        return L"names a device or a folder, not a file";
+    // Every folder on the way, from the drive's root down: none may be a link or junction.
+    wchar_t folder[MAX_PATH];
+    for (size_t end = 3; path + end < name; ++end) {
+        if (!IsSeparator(path[end]))
+            continue;
+        if (end >= MAX_PATH)
+            return L"the folder's path is too long";
+        memcpy(folder, path, end * sizeof(wchar_t));
+        folder[end] = L'\0';
+        const DWORD attributes = GetFileAttributesW(folder);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+            return L"a folder on the way is a link or junction";
+    }
+    return nullptr;
+}
+
+void SayToDebugger(const wchar_t* what, const wchar_t* path, const wchar_t* why) {
+    wchar_t text[600];
+    _snwprintf(text, 599, L"MERUVIA_TRACE: %ls \"%.260ls\": %ls\r\n", what, path, why);
+    text[599] = L'\0';
+    OutputDebugStringW(text);
+}
+
+bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+           a.nFileIndexLow == b.nFileIndexLow;
+}
+
+// Opens the trace file, or says why not and returns INVALID_HANDLE_VALUE. A link at the
+// end of the path is opened as itself, and then refused.
+HANDLE OpenTraceFile(const wchar_t* path) {
+    if (const wchar_t* why = RefusePath(path)) {
+        SayToDebugger(L"not tracing to", path, why);
+        return INVALID_HANDLE_VALUE;
+    }
+    HANDLE file = CreateFileW(path, GENERIC_WRITE | FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        SayToDebugger(L"cannot open", path, L"the file cannot be opened for writing");
+        return INVALID_HANDLE_VALUE;
+    }
+    BY_HANDLE_FILE_INFORMATION info;
+    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+        CloseHandle(file);
+        SayToDebugger(L"not tracing to", path, L"not a plain disk file");
+        return INVALID_HANDLE_VALUE;
+    }
+    return file;
+}
+
+// Whether the path still names the file behind the handle (another process may have
+// rolled it over already).
+bool PathNamesFile(const wchar_t* path, HANDLE file) {
+    HANDLE named = CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (named == INVALID_HANDLE_VALUE)
+        return false;
+    BY_HANDLE_FILE_INFORMATION a;
+    BY_HANDLE_FILE_INFORMATION b;
+    const bool same = GetFileInformationByHandle(named, &a) && GetFileInformationByHandle(file, &b) && SameFile(a, b);
+    CloseHandle(named);
+    return same;
+}
+
+// PATH becomes PATH.1, replacing the generation before it.
+bool RollOver(const wchar_t* path) {
+    const size_t n = wcslen(path);
+    auto* older = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, (n + 3) * sizeof(wchar_t)));
+    if (older == nullptr)
+        return false;
+    memcpy(older, path, n * sizeof(wchar_t));
+    memcpy(older + n, L".1", 3 * sizeof(wchar_t));
+    const bool moved = MoveFileExW(path, older, MOVEFILE_REPLACE_EXISTING) != FALSE;
+    HeapFree(GetProcessHeap(), 0, older);
+    return moved;
 }
 
 // Holds a lock on one byte far past any real end of the trace file, shared by every
@@ -55,6 +175,34 @@ private:
     bool held_ = false;
 };
 
+enum class Appended { Written, Dropped, Full, Unbounded };
+
+// Appending alone is not atomic everywhere (Wine seeks, then writes), so the end is found
+// and written under the lock. A full file is rolled over, under its lock, by whichever
+// process finds it full first.
+Appended Append(const char* line, int length) {
+    AppendLock lock(g_traceFile);
+    LARGE_INTEGER size = {};
+    if (!lock.held() || !GetFileSizeEx(g_traceFile, &size))
+        return Appended::Dropped;
+    if (size.QuadPart + length > kTraceFileLimit) {
+        if (PathNamesFile(g_tracePath, g_traceFile) && !RollOver(g_tracePath))
+            return Appended::Unbounded;
+        return Appended::Full;
+    }
+    LARGE_INTEGER end = {};
+    DWORD written = 0;
+    if (SetFilePointerEx(g_traceFile, end, nullptr, FILE_END))
+        WriteFile(g_traceFile, line, static_cast<DWORD>(length), &written, nullptr);
+    return Appended::Written;
+}
+
+void CloseTraceFile() {
+    if (g_traceFile != INVALID_HANDLE_VALUE)
+        CloseHandle(g_traceFile);
+    g_traceFile = INVALID_HANDLE_VALUE;
+}
+
 void Emit(const char* line, int length) {
     if (g_toDebugger) {
         wchar_t wide[kLineMax + 1];
@@ -63,15 +211,36 @@ void Emit(const char* line, int length) {
         OutputDebugStringW(wide);
         return;
     }
-    // Appending alone is not atomic everywhere (Wine seeks, then writes), so the end is
-    // found and written under the lock.
-    AppendLock lock(g_traceFile);
-    if (!lock.held())
-        return;
-    LARGE_INTEGER end = {};
-    DWORD written = 0;
-    if (SetFilePointerEx(g_traceFile, end, nullptr, FILE_END))
-        WriteFile(g_traceFile, line, static_cast<DWORD>(length), &written, nullptr);
+    CriticalSectionHolder hold(g_traceLock);
+    // Twice at most: the file held may have been full, and the one now at the path is not.
+    for (int attempt = 0; attempt < 2 && TraceOn(); ++attempt) {
+        if (g_traceFile == INVALID_HANDLE_VALUE)
+            g_traceFile = OpenTraceFile(g_tracePath);
+        if (g_traceFile == INVALID_HANDLE_VALUE) {
+            g_traceMode = TraceMode::Off;
+            return;
+        }
+        switch (Append(line, length)) {
+        case Appended::Written:
+        case Appended::Dropped:
+            return;
+        case Appended::Unbounded: // full, and it could not be renamed: the trace stops
+            g_traceMode = TraceMode::Off;
+            return;
+        case Appended::Full:
+            CloseTraceFile();
+            break;
+        }
+    }
+}
+
+char EscapeLetter(unsigned char c) {
+    switch (c) {
+    case '\r': return 'r';
+    case '\n': return 'n';
+    case '\t': return 't';
+    default: return 0;
+    }
 }
 
 } // namespace
@@ -87,11 +256,13 @@ void StartTrace() {
         if (wcscmp(target, L"debug") == 0) {
             g_toDebugger = true;
         } else if (*target != L'\0') {
-            g_traceFile = CreateFileW(target, GENERIC_WRITE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+            // Kept for the first line; the file is not touched now.
+            const size_t length = wcslen(target) + 1;
+            g_tracePath = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, length * sizeof(wchar_t)));
+            if (g_tracePath != nullptr)
+                memcpy(g_tracePath, target, length * sizeof(wchar_t));
         }
-        if (g_toDebugger || g_traceFile != INVALID_HANDLE_VALUE)
+        if (g_toDebugger || g_tracePath != nullptr)
             g_traceMode = frames ? TraceMode::EventsAndFrames : TraceMode::Events;
     }
     HeapFree(GetProcessHeap(), 0, value);
@@ -99,9 +270,10 @@ void StartTrace() {
 
 void StopTrace() {
     g_traceMode = TraceMode::Off;
-    if (g_traceFile != INVALID_HANDLE_VALUE)
-        CloseHandle(g_traceFile);
-    g_traceFile = INVALID_HANDLE_VALUE;
+    CloseTraceFile();
+    if (g_tracePath != nullptr)
+        HeapFree(GetProcessHeap(), 0, g_tracePath);
+    g_tracePath = nullptr;
     g_toDebugger = false;
 }
 
@@ -143,9 +315,29 @@ void DescribeWindowsError(uint32_t error, char* out, int size) {
     out[n + (m > 0 ? m : 0)] = '\0';
 }
 
-void AnsiToUtf8(const char* text, int length, char* out, int size) {
-    wchar_t wide[256];
-    const int w = MultiByteToWideChar(CP_ACP, 0, text, length, wide, 256);
+void HostTextToUtf8(const char* text, size_t maxLength, char* out, int size) {
+    static const char kHex[] = "0123456789ABCDEF";
+    // In the code pages of the host's texts, bytes below 0x20 are never part of a longer
+    // character, so they can be escaped before the text is converted.
+    constexpr size_t kMaxText = 128;
+    char escaped[4 * kMaxText + 1];
+    size_t e = 0;
+    for (size_t i = 0; i < maxLength && i < kMaxText && text[i] != '\0'; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x20 && c != 0x7F) {
+            escaped[e++] = static_cast<char>(c);
+        } else if (const char letter = EscapeLetter(c)) {
+            escaped[e++] = '\\';
+            escaped[e++] = letter;
+        } else {
+            escaped[e++] = '\\';
+            escaped[e++] = 'x';
+            escaped[e++] = kHex[c >> 4];
+            escaped[e++] = kHex[c & 15];
+        }
+    }
+    wchar_t wide[sizeof escaped];
+    const int w = MultiByteToWideChar(CP_ACP, 0, escaped, static_cast<int>(e), wide, static_cast<int>(sizeof escaped));
     const int n = w > 0 ? WideCharToMultiByte(CP_UTF8, 0, wide, w, out, size - 1, nullptr, nullptr) : 0;
     out[n > 0 ? n : 0] = '\0';
 }

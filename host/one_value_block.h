@@ -2,6 +2,9 @@
 // the tag that holds the value. For whatever plays the host: tests, benchmarks, tools.
 #pragma once
 
+#include <cstdint>
+#include <cstring>
+
 #include "host/host_records.h"
 
 class OneValueBlock {
@@ -17,6 +20,9 @@ public:
     OneValueBlock& operator=(const OneValueBlock&) = delete;
 
     void Set(float value) { tag_.fValue = value; }
+    // The value's four bytes as they are, so that no floating-point register touches them
+    // on the way (a signalling NaN stays signalling).
+    void SetBits(uint32_t bits) { memcpy(&tag_.fValue, &bits, sizeof bits); }
     const IoBlock* get() const { return &block_; }
     IoBlock& block() { return block_; }
 

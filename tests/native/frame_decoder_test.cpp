@@ -17,7 +17,7 @@ std::vector<LineEvent> FeedAll(FrameDecoder& d, const std::string& bytes) {
 }
 
 std::string FrameBytes(float v) {
-    const DisplayFrame f = EncodeDisplayFrame(v);
+    const DisplayFrame f = EncodeDisplayFrame(FloatBits(v));
     return std::string(reinterpret_cast<const char*>(f.bytes), kDisplayFrameSize);
 }
 
@@ -27,7 +27,7 @@ TEST(FrameDecoder, ReadsBackWhatTheEncoderSends) {
     for (int i = 0; i < 20000; ++i) {
         const float v = static_cast<float>(static_cast<int>(rng() % 2000000) - 1000000) / 997.0f;
         char text[kValueTextBuffer];
-        const size_t n = FormatValueText(v, text);
+        const size_t n = FormatValueText(FloatBits(v), text);
         const auto events = FeedAll(d, FrameBytes(v));
         ASSERT_EQ(1u, events.size());
         ASSERT_EQ(LineEvent::Frame, events[0].kind);

@@ -8,7 +8,6 @@
 
 #include <atomic>
 #include <cstring>
-#include <thread>
 #include <vector>
 
 #include "driver_client.h"
@@ -250,32 +249,43 @@ TEST_F(Identity, NullPointersOnTheAutomationFace) {
     config_->Release();
 }
 
+struct CreationRun {
+    IClassFactory* factory;
+    int objects;
+    std::atomic<int> failures;
+};
+
+// Plain Windows threads: the programs are built without a POSIX-thread runtime.
+DWORD WINAPI CreateAndRelease(void* arg) {
+    auto* run = static_cast<CreationRun*>(arg);
+    for (int i = 0; i < run->objects; ++i) {
+        IDriverConfig* config = nullptr;
+        IDriverIo* io = nullptr;
+        if (run->factory->CreateInstance(nullptr, IID_IDriverConfig, reinterpret_cast<void**>(&config)) != S_OK ||
+            config->QueryInterface(IID_IDriverIo, reinterpret_cast<void**>(&io)) != S_OK) {
+            ++run->failures;
+            continue;
+        }
+        io->Release();
+        config->Release();
+    }
+    return 0;
+}
+
 // Many threads creating, querying and releasing at once end with nothing alive.
 TEST_F(Exports, ConcurrentCreationAndRelease) {
     IClassFactory* factory = Factory();
     constexpr int kThreads = 4;
     constexpr int kObjects = 100000;
-    std::atomic<int> failures{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([&] {
-            for (int i = 0; i < kObjects; ++i) {
-                IDriverConfig* config = nullptr;
-                IDriverIo* io = nullptr;
-                if (factory->CreateInstance(nullptr, IID_IDriverConfig, reinterpret_cast<void**>(&config)) != S_OK ||
-                    config->QueryInterface(IID_IDriverIo, reinterpret_cast<void**>(&io)) != S_OK) {
-                    ++failures;
-                    continue;
-                }
-                io->Release();
-                config->Release();
-            }
-        });
-    }
-    for (std::thread& t : threads)
-        t.join();
+    CreationRun shared{factory, kObjects, {0}};
+    HANDLE threads[kThreads];
+    for (HANDLE& t : threads)
+        t = CreateThread(nullptr, 0, CreateAndRelease, &shared, 0, nullptr);
+    WaitForMultipleObjects(kThreads, threads, TRUE, INFINITE);
+    for (HANDLE t : threads)
+        CloseHandle(t);
     factory->Release();
-    EXPECT_EQ(0, failures.load());
+    EXPECT_EQ(0, shared.failures.load());
     EXPECT_EQ(S_OK, dll_.CanUnloadNow());
 }
 

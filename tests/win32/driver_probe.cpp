@@ -22,6 +22,7 @@
 #include <string>
 
 #include "host/host_interfaces.h"
+#include "crash_report.h"
 #include "host/one_value_block.h"
 #include "meruvia_dll.h"
 
@@ -40,6 +41,7 @@ IDriverConfig* CreateByProgId() {
 } // namespace
 
 int main(int argc, char** argv) {
+    ReportUnhandledExceptions();
     setvbuf(stdout, nullptr, _IONBF, 0);
     IDriverConfig* config = nullptr;
     if (argc > 1 && strcmp(argv[1], "--progid") == 0) {

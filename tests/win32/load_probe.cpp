@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "host/host_interfaces.h"
+#include "crash_report.h"
 #include "host/one_value_block.h"
 #include "meruvia_dll.h"
 
@@ -159,6 +160,7 @@ int Soak(int com, long long frames, long long every) {
 } // namespace
 
 int main(int argc, char** argv) {
+    ReportUnhandledExceptions();
     setvbuf(stdout, nullptr, _IONBF, 0);
     MeruviaDll dll;
     g_factory = dll.Factory();

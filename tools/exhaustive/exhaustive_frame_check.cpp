@@ -27,7 +27,7 @@ float FromBits(uint32_t bits) {
 
 bool FrameMatches(uint32_t bits) {
     const float v = FromBits(bits);
-    const DisplayFrame f = EncodeDisplayFrame(v);
+    const DisplayFrame f = EncodeDisplayFrame(bits);
     const std::string expected = reference::Frame(v);
     return memcmp(f.bytes, expected.data(), kDisplayFrameSize) == 0;
 }

@@ -8,6 +8,7 @@
 
 #include "console.h"
 #include "driver_session.h"
+#include "file_version.h"
 #include "registration.h"
 
 namespace {
@@ -45,24 +46,6 @@ std::string Format(const char* format, const std::string& a = "", const std::str
                    const std::string& c = "") {
     char text[2048];
     snprintf(text, sizeof text, format, a.c_str(), b.c_str(), c.c_str());
-    return text;
-}
-
-// "60.1.1.10", or empty when the file has no version resource.
-std::string FileVersion(const std::wstring& path) {
-    DWORD handle = 0;
-    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);
-    if (size == 0)
-        return std::string();
-    std::vector<char> block(size);
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT len = 0;
-    if (!GetFileVersionInfoW(path.c_str(), 0, size, block.data()) ||
-        !VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &len) || fixed == nullptr)
-        return std::string();
-    char text[64];
-    snprintf(text, sizeof text, "%d.%d.%d.%d", HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
-             HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS));
     return text;
 }
 

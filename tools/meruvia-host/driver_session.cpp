@@ -123,7 +123,7 @@ int DriverSession::Send(const std::string& text) {
         Complain(t_.notANumber, text.c_str());
         return kUsage;
     }
-    const DisplayFrame frame = EncodeDisplayFrame(value);
+    const DisplayFrame frame = EncodeDisplayFrame(FloatBits(value));
     if (!IsShownWhole(value))
         Complain(t_.outsideDisplay, text.c_str(), Reading(frame).c_str());
     if (!WriteValue(value)) {
@@ -143,7 +143,7 @@ int DriverSession::LampTest(unsigned long intervalMs) {
     for (int k = 0; k < kLampTestFrames; ++k) {
         if (k > 0)
             Sleep(intervalMs);
-        const DisplayFrame frame = EncodeDisplayFrame(kLampTestValues[k]);
+        const DisplayFrame frame = EncodeDisplayFrame(FloatBits(kLampTestValues[k]));
         if (!WriteValue(kLampTestValues[k])) {
             Complain(t_.notWhole, Reading(frame).c_str());
             return kWriteFailed;

@@ -104,7 +104,7 @@ public:
 
     // False when the frame did not go out whole.
     bool Write(float value, const char* shown) {
-        const DisplayFrame frame = EncodeDisplayFrame(value);
+        const DisplayFrame frame = EncodeDisplayFrame(FloatBits(value));
         if (WriteSerialPort(port_, frame.bytes, kDisplayFrameSize) != static_cast<int32_t>(kDisplayFrameSize)) {
             fprintf(stderr, "meruvia-send: the frame for %s did not go out whole: the line is stalled or closed\n",
                     shown);
@@ -124,7 +124,7 @@ public:
             fprintf(stderr,
                     "meruvia-send: warning: %s is outside what the display shows (-99.999 to 999.999); it will "
                     "read %s\n",
-                    text.c_str(), Reading(EncodeDisplayFrame(value)).c_str());
+                    text.c_str(), Reading(EncodeDisplayFrame(FloatBits(value))).c_str());
         return Write(value, text.c_str()) ? kOk : kWriteFailed;
     }
 
@@ -140,7 +140,7 @@ int LampTest(Sender& sender, unsigned long intervalMs) {
     for (int k = 0; k < kLampTestFrames; ++k) {
         if (k > 0)
             SleepMs(intervalMs);
-        const std::string reading = Reading(EncodeDisplayFrame(kLampTestValues[k]));
+        const std::string reading = Reading(EncodeDisplayFrame(FloatBits(kLampTestValues[k])));
         printf("lamp test %d/%d: ", k + 1, kLampTestFrames);
         if (!sender.Write(kLampTestValues[k], reading.c_str()))
             return kWriteFailed;

@@ -1,0 +1,178 @@
+#!/usr/bin/python3
+"""Reads the shipped Windows images as files: what every image must carry, what our own
+code may import and export, and what it may contain.
+
+Every image: ASLR (DYNAMIC_BASE) with its relocations, DEP (NX_COMPAT), NO_SEH, and no
+section both writable and executable.
+Our DLL and programs also: Windows XP SP3 as the oldest system they ask for, imports only
+from Windows' Known DLLs and only functions the import table lists as there by XP SP3.
+The DLL: exactly its three exports, under its size bound, and no floating-point or SIMD
+instruction anywhere (values are handled as bits; the host's FPU is never touched).
+The programs: a manifest that runs them asInvoker, and the project's version.
+
+    check_images.py --table windows_imports.tsv --version 60.1.1.10
+                    [--dll X.DLL] [--exe Y.exe ...] [--other Z.exe ...]
+"""
+import argparse
+import re
+import subprocess
+import sys
+
+import pefile
+
+DLL_SIZE_LIMIT = 48 * 1024
+DLL_EXPORTS = {"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer"}
+# Windows' Known DLLs: always taken from the system folder, never from beside the image.
+KNOWN_DLLS = {"kernel32.dll", "advapi32.dll", "ole32.dll", "oleaut32.dll", "msvcrt.dll", "user32.dll",
+               "shell32.dll"}
+# Oldest first; an import may be no later than XP SP3.
+WINDOWS = ["2000", "XP", "XP SP2", "XP SP3", "Vista", "7", "8", "8.1", "10"]
+OLDEST_SUPPORTED = WINDOWS.index("XP SP3")
+
+# x87 mnemonics all begin with f (fld, fstp, fninit, fldcw...); SSE and MMX work on xmm/mm
+# registers or the MXCSR.
+FLOATING_POINT = re.compile(r"^\s*[0-9a-f]+:\s+(f[a-z0-9]+|ldmxcsr|stmxcsr|emms)\b|%xmm|%mm\d|%st")
+
+flags = pefile.DLL_CHARACTERISTICS
+
+
+def read_table(path):
+    table = {}
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            if line.startswith("#") or not line.strip():
+                continue
+            dll, function, first = line.rstrip("\n").split("\t")
+            table[(dll.lower(), function)] = first
+    return table
+
+
+def hardening_problems(pe):
+    problems = []
+    characteristics = pe.OPTIONAL_HEADER.DllCharacteristics
+    relocations = pe.OPTIONAL_HEADER.DATA_DIRECTORY[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_BASERELOC"]]
+    if not characteristics & flags["IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE"]:
+        problems.append("no ASLR (DYNAMIC_BASE)")
+    if pe.FILE_HEADER.Characteristics & pefile.IMAGE_CHARACTERISTICS["IMAGE_FILE_RELOCS_STRIPPED"] or \
+            relocations.Size == 0:
+        problems.append("no relocations, so ASLR cannot move it")
+    if not characteristics & flags["IMAGE_DLLCHARACTERISTICS_NX_COMPAT"]:
+        problems.append("no DEP (NX_COMPAT)")
+    if not characteristics & flags["IMAGE_DLLCHARACTERISTICS_NO_SEH"]:
+        problems.append("neither a SafeSEH table nor NO_SEH")
+    for section in pe.sections:
+        c = section.Characteristics
+        if c & pefile.SECTION_CHARACTERISTICS["IMAGE_SCN_MEM_WRITE"] and \
+                c & pefile.SECTION_CHARACTERISTICS["IMAGE_SCN_MEM_EXECUTE"]:
+            problems.append("section %s is writable and executable" % section.Name.rstrip(b"\0").decode())
+    return problems
+
+
+def windows_version_problems(pe):
+    h = pe.OPTIONAL_HEADER
+    problems = []
+    for what, major, minor in (("subsystem", h.MajorSubsystemVersion, h.MinorSubsystemVersion),
+                               ("operating system", h.MajorOperatingSystemVersion, h.MinorOperatingSystemVersion)):
+        if (major, minor) > (5, 1):
+            problems.append("asks for %s version %d.%d, later than Windows XP (5.1)" % (what, major, minor))
+    return problems
+
+
+def import_problems(pe, table):
+    problems = []
+    for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []):
+        dll = entry.dll.decode()
+        if dll.lower() not in KNOWN_DLLS:
+            problems.append("imports from %s, which Windows would also take from beside the image "
+                            "(not a Known DLL; load it by its full path)" % dll)
+            continue
+        for imported in entry.imports:
+            name = imported.name.decode() if imported.name else "#%d" % imported.ordinal
+            first = table.get((dll.lower(), name))
+            if first is None:
+                problems.append("imports %s!%s, which the import table does not list" % (dll, name))
+            elif first not in WINDOWS:
+                problems.append("the import table gives %s!%s an unknown Windows '%s'" % (dll, name, first))
+            elif WINDOWS.index(first) > OLDEST_SUPPORTED:
+                problems.append("imports %s!%s, which Windows has only from %s" % (dll, name, first))
+    return problems
+
+
+def export_problems(pe):
+    exports = set()
+    if hasattr(pe, "DIRECTORY_ENTRY_EXPORT"):
+        exports = {e.name.decode() if e.name else "#%d" % e.ordinal for e in pe.DIRECTORY_ENTRY_EXPORT.symbols}
+    if exports != DLL_EXPORTS:
+        return ["exports %s instead of %s" % (sorted(exports), sorted(DLL_EXPORTS))]
+    return []
+
+
+def floating_point_problems(path):
+    listing = subprocess.run(["i686-w64-mingw32-objdump", "-d", "--no-show-raw-insn", path],
+                             capture_output=True, text=True, check=True).stdout
+    found = [line.strip() for line in listing.splitlines() if FLOATING_POINT.search(line)]
+    return ["floating-point or SIMD instruction: %s" % line for line in found[:10]]
+
+
+def resource_data(pe, type_id):
+    if not hasattr(pe, "DIRECTORY_ENTRY_RESOURCE"):
+        return None
+    for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries:
+        if kind.id == type_id:
+            for name in kind.directory.entries:
+                for language in name.directory.entries:
+                    d = language.data.struct
+                    return pe.get_data(d.OffsetToData, d.Size)
+    return None
+
+
+def program_problems(pe, version):
+    problems = []
+    manifest = resource_data(pe, pefile.RESOURCE_TYPE["RT_MANIFEST"])
+    if manifest is None:
+        problems.append("no application manifest")
+    elif b'level="asInvoker"' not in manifest:
+        problems.append("the manifest does not run it asInvoker")
+    file_version = None
+    for info in getattr(pe, "FileInfo", None) or []:
+        for block in info:
+            for table in getattr(block, "StringTable", []):
+                file_version = table.entries.get(b"FileVersion", file_version)
+    if file_version is None:
+        problems.append("no version resource")
+    elif file_version.decode() != version:
+        problems.append("version %s, not the project's %s" % (file_version.decode(), version))
+    return problems
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--table", required=True)
+    parser.add_argument("--version", required=True)
+    parser.add_argument("--dll", action="append", default=[])
+    parser.add_argument("--exe", action="append", default=[])
+    parser.add_argument("--other", action="append", default=[], help="images we do not build (installer)")
+    args = parser.parse_args()
+    table = read_table(args.table)
+
+    failed = False
+    for kind, paths in (("dll", args.dll), ("exe", args.exe), ("other", args.other)):
+        for path in paths:
+            pe = pefile.PE(path)
+            problems = hardening_problems(pe)
+            if kind != "other":
+                problems += windows_version_problems(pe) + import_problems(pe, table)
+            if kind == "dll":
+                problems += export_problems(pe) + floating_point_problems(path)
+                size = len(pe.__data__)
+                if size >= DLL_SIZE_LIMIT:
+                    problems.append("%d bytes, over its bound of %d" % (size, DLL_SIZE_LIMIT))
+            if kind == "exe":
+                problems += program_problems(pe, args.version)
+            print("%s: %s" % (path, "; ".join(problems) if problems else "ok"))
+            failed = failed or bool(problems)
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
