@@ -27,6 +27,7 @@ DLL = os.path.join(os.path.dirname(HOST), "MERUVIA.DLL")
 CLSID = "{93447081-C721-4469-8B89-46F355783C14}"
 LAMP_READINGS = ["888.888", "000.000", "111.111", "222.222", "333.333", "444.444", "555.555",
                  "666.666", "777.777", "888.888", "999.999", "123.456", "---.---"]
+TRACE_FILE_LIMIT = 16 * 1024 * 1024
 TRACE_LINE = re.compile(r"^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} pid \d+ object [0-9A-Fa-f]+ \S")
 
 
@@ -253,9 +254,59 @@ class Trace(Case):
         result = host("--port", "COM46", "1", env=env_with(), cwd=folder)
         self.assertEqual(4, result.returncode)
         self.assertEqual([], os.listdir(folder), "no trace file without MERUVIA_TRACE")
-        result = host("--register-text", "X", "1", env=env_with(MERUVIA_TRACE="trace.log"), cwd=folder)
-        self.assertEqual(2, result.returncode, "tracing changes no result")
-        self.assertEqual(["trace.log"], os.listdir(folder))
+
+    def test_nothing_to_report_creates_no_file(self):
+        path = self.trace_file()
+        env = env_with(MERUVIA_TRACE="all:" + windows_path(path))
+        registered = wine("regsvr32", "/s", windows_path(DLL), env=env)
+        self.assertEqual(0, registered.returncode, registered.stderr)
+        doctor = host("--doctor", "--lang", "en", env=env)  # loads, creates, releases, unloads
+        self.assertIn("OK      the driver can be created", doctor.stdout)
+        self.assertFalse(os.path.exists(path), "a process with nothing to report made the trace file")
+
+    def test_only_a_plain_file_on_a_drive_letter(self):
+        folder = self.scratch()
+        line = self.line("COM55")  # a serial port named as the trace file must stay untouched
+        targets = {
+            "relative": "trace.log",
+            "device": "\\\\.\\COM55",
+            "device name in a folder": windows_path(os.path.join(folder, "COM55")),
+            "device name with an extension": windows_path(os.path.join(folder, "nul.log")),
+            "network": "\\\\server\\share\\trace.log",
+            "pipe": "\\\\.\\pipe\\meruvia-trace",
+            "stream": windows_path(os.path.join(folder, "trace.log")) + ":hidden",
+            "no drive letter": "\\" + os.path.basename(folder) + "\\trace.log",
+        }
+        for what, target in targets.items():
+            with self.subTest(what):
+                env = env_with(MERUVIA_TRACE=target, WINEDEBUG="-all,warn+seh")
+                result = host("--register-text", "X", "1", env=env, cwd=folder)
+                self.assertEqual(2, result.returncode, "tracing changes no result")
+                self.assertIn("MERUVIA_TRACE: not tracing to", result.stderr, "the debugger output says why")
+                self.assertEqual([], os.listdir(folder))
+        self.assertEqual(b"", line.read(1, timeout=0.2), "nothing was written to the port")
+
+    def test_control_characters_in_a_tag_stay_on_one_line(self):
+        path = self.trace_file()
+        env = env_with(MERUVIA_TRACE=windows_path(path))
+        self.assertEqual(2, host("--register-text", "A\r\n2026-01-01 forged\tline\x01", "1", env=env).returncode)
+        lines = self.lines(path)
+        self.assertEqual(1, len(lines), lines)
+        self.assertIn('tag "A\\r\\n2026-01-01 forged\\tline\\x01"', lines[0])
+
+    def test_full_file_rolls_over_to_one_older_generation(self):
+        path = self.trace_file()
+        with open(path, "wb") as f:
+            f.truncate(TRACE_FILE_LIMIT - 40)
+        with open(path + ".1", "wb") as f:
+            f.write(b"the generation before\r\n")
+        env = env_with(MERUVIA_TRACE=windows_path(path))
+        self.assertEqual(2, host("--register-text", "X", "1", env=env).returncode)
+        self.assertEqual(TRACE_FILE_LIMIT - 40, os.path.getsize(path + ".1"), "the full file became PATH.1")
+        lines = self.lines(path)
+        self.assertEqual(1, len(lines), lines)
+        self.assertIn('tag "X"', lines[0])
+        self.assertFalse(os.path.exists(path + ".2"), "one older generation only")
 
     def test_trace_that_cannot_be_written_is_dropped(self):
         env = env_with(MERUVIA_TRACE="Z:\\no-such-folder\\trace.log")
