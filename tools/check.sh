@@ -20,6 +20,10 @@ done
 echo "=== wow64 ==="
 ctest --preset wow64
 
+# Once more in a prefix that reports Windows XP, the oldest Windows the driver supports.
+echo "=== winxp ==="
+ctest --preset winxp
+
 # The release as a user gets it: built into dist/, built again from another folder to the
 # same bytes, signed with a throwaway key, installed and removed on 32- and 64-bit Windows.
 echo "=== release ==="

@@ -3,7 +3,8 @@
 code may import and export, and what it may contain.
 
 Every image: ASLR (DYNAMIC_BASE) with its relocations, DEP (NX_COMPAT), NO_SEH, and no
-section both writable and executable.
+section both writable and executable; the installer, whose stub NSIS ships prebuilt,
+as far as that stub allows (no relocations, no NO_SEH).
 Our DLL and programs also: Windows XP SP3 as the oldest system they ask for, imports only
 from Windows' Known DLLs and only functions the import table lists as there by XP SP3.
 The DLL: exactly its three exports, under its size bound, and no floating-point or SIMD
@@ -11,12 +12,14 @@ instruction anywhere (values are handled as bits; the host's FPU is never touche
 The programs: a manifest that runs them asInvoker, and the project's version.
 
     check_images.py --table windows_imports.tsv --version 60.1.1.10
-                    [--dll X.DLL] [--exe Y.exe ...] [--other Z.exe ...]
+                    [--dll X.DLL] [--exe Y.exe ...] [--other Z.exe ...] [--zip R.zip]
 """
 import argparse
 import re
 import subprocess
 import sys
+import tempfile
+import zipfile
 
 import pefile
 
@@ -47,18 +50,20 @@ def read_table(path):
     return table
 
 
-def hardening_problems(pe):
+def hardening_problems(pe, built_here=True):
+    """built_here: False for an image whose code we do not link (the installer's prebuilt
+    NSIS stub), which has no relocations and no NO_SEH flag to give; the rest holds."""
     problems = []
     characteristics = pe.OPTIONAL_HEADER.DllCharacteristics
     relocations = pe.OPTIONAL_HEADER.DATA_DIRECTORY[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_BASERELOC"]]
     if not characteristics & flags["IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE"]:
         problems.append("no ASLR (DYNAMIC_BASE)")
-    if pe.FILE_HEADER.Characteristics & pefile.IMAGE_CHARACTERISTICS["IMAGE_FILE_RELOCS_STRIPPED"] or \
-            relocations.Size == 0:
+    if built_here and (pe.FILE_HEADER.Characteristics & pefile.IMAGE_CHARACTERISTICS["IMAGE_FILE_RELOCS_STRIPPED"] or
+                       relocations.Size == 0):
         problems.append("no relocations, so ASLR cannot move it")
     if not characteristics & flags["IMAGE_DLLCHARACTERISTICS_NX_COMPAT"]:
         problems.append("no DEP (NX_COMPAT)")
-    if not characteristics & flags["IMAGE_DLLCHARACTERISTICS_NO_SEH"]:
+    if built_here and not characteristics & flags["IMAGE_DLLCHARACTERISTICS_NO_SEH"]:
         problems.append("neither a SafeSEH table nor NO_SEH")
     for section in pe.sections:
         c = section.Characteristics
@@ -151,15 +156,27 @@ def main():
     parser.add_argument("--version", required=True)
     parser.add_argument("--dll", action="append", default=[])
     parser.add_argument("--exe", action="append", default=[])
-    parser.add_argument("--other", action="append", default=[], help="images we do not build (installer)")
+    parser.add_argument("--other", action="append", default=[], help="images we do not link (installer)")
+    parser.add_argument("--zip", help="a release zip: its MERUVIA.DLL and meruvia-host.exe")
     args = parser.parse_args()
     table = read_table(args.table)
+    if args.zip:
+        unpacked = tempfile.mkdtemp()
+        with zipfile.ZipFile(args.zip) as z:
+            for name in z.namelist():
+                if name.endswith("MERUVIA.DLL"):
+                    args.dll.append(z.extract(name, unpacked))
+                elif name.endswith("meruvia-host.exe"):
+                    args.exe.append(z.extract(name, unpacked))
+        if not args.dll or not args.exe:
+            print("%s: holds no MERUVIA.DLL or meruvia-host.exe" % args.zip)
+            return 1
 
     failed = False
     for kind, paths in (("dll", args.dll), ("exe", args.exe), ("other", args.other)):
         for path in paths:
             pe = pefile.PE(path)
-            problems = hardening_problems(pe)
+            problems = hardening_problems(pe, built_here=kind != "other")
             if kind != "other":
                 problems += windows_version_problems(pe) + import_problems(pe, table)
             if kind == "dll":
