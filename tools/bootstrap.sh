@@ -9,7 +9,8 @@ have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok
 
 have_cmd cmake || need+=(cmake)
 have_cmd g++ || need+=(g++)
-have_cmd i686-w64-mingw32-g++-posix || need+=(g++-mingw-w64-i686)
+have_cmd i686-w64-mingw32-g++-posix || need+=(g++-mingw-w64-i686-posix)
+have_cmd i686-w64-mingw32-g++-win32 || need+=(g++-mingw-w64-i686-win32)  # the runtime shipped images link
 have_pkg mingw-w64-i686-dev || need+=(mingw-w64-i686-dev)
 have_cmd wine || need+=(wine)
 have_pkg wine32:i386 || need+=(wine32:i386)
@@ -27,6 +28,7 @@ have_cmd makensis || need+=(nsis)
 have_cmd osslsigncode || need+=(osslsigncode)
 have_cmd openssl || need+=(openssl)
 have_pkg python3-markdown || need+=(python3-markdown)
+have_pkg python3-pefile || need+=(python3-pefile)  # the shipped images' checks
 
 if [ ${#need[@]} -eq 0 ]; then
     exit 0
