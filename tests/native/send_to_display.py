@@ -7,6 +7,7 @@ a Linux laptop and a USB serial adapter sees.
 import os
 import subprocess
 import sys
+import termios
 import unittest
 
 SEND, DISPLAY = sys.argv[1:3]
@@ -50,6 +51,16 @@ class SendToDisplay(unittest.TestCase):
         self.assertEqual(0, result.returncode, result.stderr)
         self.assertIn("opened %s at 19200 8O1" % display.path, result.stdout)
         self.assertIn("sent 1.5 as =005.100, display reads 001.500", result.stdout)
+        # The line itself, not only the summary: a terminal keeps its settings after the
+        # tool closes it. (A pseudo-terminal clears PARENB whatever is asked; PARODD shows
+        # the parity kind.)
+        fd = os.open(display.path, os.O_RDONLY | os.O_NOCTTY | os.O_NONBLOCK)
+        try:
+            _, _, cflag, _, ispeed, ospeed, _ = termios.tcgetattr(fd)
+        finally:
+            os.close(fd)
+        self.assertEqual(termios.B19200, ospeed)
+        self.assertEqual(termios.PARODD, cflag & termios.PARODD)
         result = send("--port", display.path, stdin="1234.5\nabc\nnan\n")
         self.assertEqual(1, result.returncode, "a value that is not a number is reported")
         self.assertIn("'abc' is not a number", result.stderr)
@@ -69,6 +80,8 @@ class SendToDisplay(unittest.TestCase):
             (["--port"], 1, "--port needs a value"),
             (["--port", "/dev/null", "--parity", "sideways"], 1, "'sideways' is not a valid value for --parity"),
             (["--port", "/dev/null", "--data-bits", "9"], 1, "'9' is not a valid value for --data-bits"),
+            (["--port", "/dev/null", "--baud", "19200x"], 1, "'19200x' is not a valid value for --baud"),
+            (["--port", "/dev/null", "--baud", "0"], 1, "'0' is not a valid value for --baud"),
             (["--port", "/dev/null", "--interval", "-5", "--lamp-test"], 1, "--interval needs"),
             (["--port", "/nonexistent/ttyUSB9", "1"], 4, "cannot open /nonexistent/ttyUSB9 at 9600 8N1"),
             (["--port", "/dev/null", "1"], 4, "cannot open /dev/null"),

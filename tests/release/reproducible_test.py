@@ -56,7 +56,14 @@ class Release(unittest.TestCase):
                 [n.split("/", 1)[1] for n in z.namelist()])
             for name in z.namelist():
                 self.assertNotIn(SOURCE.encode(), z.read(name), name + " carries a build path")
-        sums = subprocess.run(["sha256sum", "-c", "SHA256SUMS"], cwd=DIST, capture_output=True, text=True)
+        self.assertChecksumsOf(DIST, names)
+
+    def assertChecksumsOf(self, dist, names):
+        """SHA256SUMS names each file of the release once, nothing else, and each sum holds."""
+        with open(os.path.join(dist, "SHA256SUMS"), encoding="ascii") as f:
+            listed = [line.rstrip("\n").split("  ", 1)[1] for line in f if line.strip()]
+        self.assertEqual(sorted(n for n in names if n != "SHA256SUMS"), sorted(listed))
+        sums = subprocess.run(["sha256sum", "-c", "SHA256SUMS"], cwd=dist, capture_output=True, text=True)
         self.assertEqual(0, sums.returncode, sums.stdout + sums.stderr)
 
     def test_2_signed_release_verifies(self):
@@ -80,8 +87,7 @@ class Release(unittest.TestCase):
             self.assertEqual(0, result.returncode, name + ": " + result.stdout + result.stderr)
         unsigned = os.path.join(DIST, "meruvia-60.1.1.10-setup.exe")
         self.assertNotEqual(0, verify(unsigned, cert).returncode, "the unsigned release carries no signature")
-        sums = subprocess.run(["sha256sum", "-c", "SHA256SUMS"], cwd=dist, capture_output=True, text=True)
-        self.assertEqual(0, sums.returncode, "checksums are taken after signing")
+        self.assertChecksumsOf(dist, sorted(os.listdir(dist)))  # taken after signing
 
 
 if __name__ == "__main__":
