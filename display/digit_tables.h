@@ -38,7 +38,7 @@ inline int DecimalDigits(uint32_t v) {
 
 // Two ASCII digits of v (< 100) as a little-endian 16-bit value.
 inline uint64_t DigitPair(uint32_t v) {
-    uint16_t pair;
-    memcpy(&pair, kDigitPairs + 2 * v, 2);
+    uint16_t pair = 0;
+    memcpy(&pair, kDigitPairs + size_t{2} * v, 2);
     return pair;
 }

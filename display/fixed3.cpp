@@ -142,7 +142,7 @@ size_t FormatInteger(uint32_t m, int e, char* out) {
         n += 9;
     }
     n = RoundToSignificant(out, n);
-    memcpy(out + n, ".000", 4);
+    memcpy(out + n, ".000", 4); // NOLINT(bugprone-not-null-terminated-result): the text has no terminator
     return n + 4;
 }
 

@@ -64,6 +64,8 @@ ULONG COleObjectFactory::ReleaseKeepingModuleReference() {
     }
 }
 
+// The class factory's own signature: the outer object is only looked at, never changed.
+// cppcheck-suppress constParameter
 HRESULT COleObjectFactory::CreateInstance(IUnknown* outer, REFIID iid, void** ppv) {
     if (ppv == nullptr)
         return E_POINTER;

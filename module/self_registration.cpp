@@ -137,7 +137,7 @@ BOOL WriteRegistryList(const RegistryTemplate* list, size_t count,
             continue;
         if (!replace && HasReadableDefaultValue(key.get()))
             continue;
-        const DWORD bytes = static_cast<DWORD>(wcslen(value.get()) * sizeof(wchar_t));
+        const DWORD bytes = static_cast<DWORD>(wcslen(value.get())) * DWORD{sizeof(wchar_t)};
         if (g_registrationApi.setValue(HKEY_CLASSES_ROOT, key.get(), REG_SZ, value.get(), bytes) !=
             ERROR_SUCCESS)
             return FALSE;

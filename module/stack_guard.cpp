@@ -9,10 +9,11 @@
 
 #include "driver/critical_section.h"
 
+// The names are the compiler's own: its canary code refers to them.
 extern "C" {
-uintptr_t __stack_chk_guard = 0;
-__attribute__((noreturn)) void __stack_chk_fail();
-__attribute__((noreturn)) void __chk_fail();
+uintptr_t __stack_chk_guard = 0;                   // NOLINT(bugprone-reserved-identifier)
+__attribute__((noreturn)) void __stack_chk_fail(); // NOLINT(bugprone-reserved-identifier)
+__attribute__((noreturn)) void __chk_fail();       // NOLINT(bugprone-reserved-identifier)
 }
 
 namespace {

@@ -37,10 +37,16 @@ bool FrameMatches(uint32_t bits) {
 int main(int argc, char** argv) {
     uint64_t first = 0;
     uint64_t last = 0xFFFFFFFFull;
+    bool usable = argc == 1;
     if (argc == 3) {
-        first = strtoull(argv[1], nullptr, 16);
-        last = strtoull(argv[2], nullptr, 16);
-    } else if (argc != 1 || first > last) {
+        char* firstEnd = nullptr;
+        char* lastEnd = nullptr;
+        first = strtoull(argv[1], &firstEnd, 16);
+        last = strtoull(argv[2], &lastEnd, 16);
+        usable = *argv[1] != '\0' && *firstEnd == '\0' && *argv[2] != '\0' && *lastEnd == '\0' &&
+                 first <= last && last <= 0xFFFFFFFFull;
+    }
+    if (!usable) {
         fprintf(stderr, "usage: %s [first_bits last_bits]  (hexadecimal, inclusive)\n", argv[0]);
         return 2;
     }

@@ -1,5 +1,8 @@
 #include "seven_segment.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 // Segments per character, rows top to bottom, three columns each.
@@ -16,10 +19,9 @@ const Glyph kGlyphs[] = {
 };
 
 const Glyph& GlyphFor(char c) {
-    for (const Glyph& g : kGlyphs)
-        if (g.c == c)
-            return g;
-    return kGlyphs[sizeof kGlyphs / sizeof kGlyphs[0] - 1];
+    const Glyph* end = std::end(kGlyphs);
+    const Glyph* found = std::find_if(std::begin(kGlyphs), end, [c](const Glyph& g) { return g.c == c; });
+    return found != end ? *found : *(end - 1); // anything else shows blank
 }
 
 } // namespace

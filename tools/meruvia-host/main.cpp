@@ -4,9 +4,11 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -161,13 +163,16 @@ int main() {
     // The arguments as the user typed them, whatever the code page: paths may be Chinese.
     int argc = 0;
     wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (wide == nullptr)
+        argc = 0; // no memory for the split: the tool then runs as if given nothing
     std::vector<std::string> utf8;
+    utf8.reserve(static_cast<size_t>(argc));
     for (int i = 0; i < argc; ++i)
         utf8.push_back(Utf8(wide[i]));
     LocalFree(wide);
     std::vector<char*> argv;
-    for (std::string& a : utf8)
-        argv.push_back(&a[0]);
+    argv.reserve(utf8.size() + 1);
+    std::transform(utf8.begin(), utf8.end(), std::back_inserter(argv), [](std::string& a) { return &a[0]; });
     argv.push_back(nullptr);
 
     const HostTexts* texts = TextsFor(argc, argv.data());
