@@ -29,6 +29,8 @@ have_pkg locales || need+=(locales)  # locale sources: a Chinese Windows under W
 have_cmd makensis || need+=(nsis)
 have_cmd osslsigncode || need+=(osslsigncode)
 have_cmd openssl || need+=(openssl)
+have_cmd softhsm2-util || need+=(softhsm2)  # release tests: a signing key in a token
+have_pkg libengine-pkcs11-openssl || need+=(libengine-pkcs11-openssl)
 have_pkg python3-markdown || need+=(python3-markdown)
 have_pkg python3-pefile || need+=(python3-pefile)  # the shipped images' checks
 

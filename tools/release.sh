@@ -4,8 +4,9 @@
 #   meruvia-<version>-setup.exe   the installer (English and Chinese)
 #   SHA256SUMS
 # The same source gives the same bytes, from any folder, at any time. With MERUVIA_SIGN_CERT
-# and MERUVIA_SIGN_KEY (PEM files) the DLL, the tool, the uninstaller and the installer are
-# Authenticode-signed; MERUVIA_SIGN_TIMESTAMP_URL adds a time stamp.
+# and MERUVIA_SIGN_KEY (a PEM file, or a pkcs11: URI with MERUVIA_SIGN_PKCS11_MODULE) the
+# DLL, the tool, the uninstaller and the installer are Authenticode-signed;
+# MERUVIA_SIGN_TIMESTAMP_URL adds an RFC 3161 time stamp (tools/release/sign.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
@@ -21,7 +22,20 @@ export SOURCE_DATE_EPOCH
 sign=
 if [ -n "${MERUVIA_SIGN_CERT:-}" ] && [ -n "${MERUVIA_SIGN_KEY:-}" ]; then
     sign=$top/tools/release/sign.sh
-    echo "release: signing with $MERUVIA_SIGN_CERT"
+    case "$MERUVIA_SIGN_KEY" in
+    pkcs11:*)
+        if [ -z "${MERUVIA_SIGN_PKCS11_MODULE:-}" ]; then
+            echo "release: the key is in a token: set MERUVIA_SIGN_PKCS11_MODULE to its PKCS#11 module" >&2
+            exit 1
+        fi
+        echo "release: signing with $MERUVIA_SIGN_CERT and the key in the token ($MERUVIA_SIGN_PKCS11_MODULE)" ;;
+    *)
+        echo "release: signing with $MERUVIA_SIGN_CERT" ;;
+    esac
+    if [ -z "${MERUVIA_SIGN_TIMESTAMP_URL:-}" ]; then
+        echo "release: NO TIME STAMP: the signatures stop verifying when the certificate expires" \
+             "(set MERUVIA_SIGN_TIMESTAMP_URL; a public release must have one)"
+    fi
 else
     echo "release: UNSIGNED (set MERUVIA_SIGN_CERT and MERUVIA_SIGN_KEY to sign)"
 fi

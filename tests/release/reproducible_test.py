@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """tools/release.sh run again from another checkout of the same commit, in another folder:
-dist/ must come out byte for byte the same. Then the same checkout builds a signed
-release with a throwaway certificate, whose signed files must verify; it stays in
+dist/ must come out byte for byte the same. Then the same checkout builds a release
+signed with a key held in a token and time-stamped by a local authority, and last one
+signed with a throwaway certificate, whose signed files must verify; that one stays in
 <other>/dist for the install test (with <other>/signing/cert.pem).
 
     reproducible_test.py <source checkout> <its dist> <another folder>
@@ -14,6 +15,9 @@ import sys
 import unittest
 import zipfile
 
+from time_stamp_authority import TimeStampAuthority
+
+SOFTHSM_MODULE = "/usr/lib/softhsm/libsofthsm2.so"
 SOURCE, DIST, OTHER = sys.argv[1:4]
 del sys.argv[1:4]
 
@@ -66,7 +70,7 @@ class Release(unittest.TestCase):
         sums = subprocess.run(["sha256sum", "-c", "SHA256SUMS"], cwd=dist, capture_output=True, text=True)
         self.assertEqual(0, sums.returncode, sums.stdout + sums.stderr)
 
-    def test_2_signed_release_verifies(self):
+    def test_3_signed_release_verifies(self):
         signing = os.path.join(OTHER, "signing")
         os.makedirs(signing, exist_ok=True)
         cert, key = os.path.join(signing, "cert.pem"), os.path.join(signing, "key.pem")
@@ -88,6 +92,57 @@ class Release(unittest.TestCase):
         unsigned = os.path.join(DIST, "meruvia-60.1.1.10-setup.exe")
         self.assertNotEqual(0, verify(unsigned, cert).returncode, "the unsigned release carries no signature")
         self.assertChecksumsOf(dist, sorted(os.listdir(dist)))  # taken after signing
+
+
+    def test_2_key_in_a_token_and_a_time_stamp(self):
+        """A publicly trusted signing key lives in hardware: here a SoftHSM token, reached
+        through its PKCS#11 module, and an RFC 3161 time stamp from a local authority."""
+        signing = os.path.join(OTHER, "token")
+        shutil.rmtree(signing, ignore_errors=True)
+        os.makedirs(os.path.join(signing, "tokens"))
+        config = os.path.join(signing, "softhsm2.conf")
+        with open(config, "w") as f:
+            f.write("directories.tokendir = %s\n" % os.path.join(signing, "tokens"))
+        token_env = dict(os.environ, SOFTHSM2_CONF=config)
+        cert, key, key8 = (os.path.join(signing, n) for n in ("cert.pem", "key.pem", "key8.pem"))
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "30",
+                        "-subj", "/CN=MERUVIA token signing", "-keyout", key, "-out", cert],
+                       check=True, capture_output=True)
+        subprocess.run(["openssl", "pkcs8", "-topk8", "-nocrypt", "-in", key, "-out", key8], check=True)
+        subprocess.run(["softhsm2-util", "--init-token", "--free", "--label", "release", "--pin", "1234",
+                        "--so-pin", "5678"], check=True, capture_output=True, env=token_env)
+        subprocess.run(["softhsm2-util", "--import", key8, "--token", "release", "--label", "signkey", "--id", "01",
+                        "--pin", "1234"], check=True, capture_output=True, env=token_env)
+        os.remove(key)
+        os.remove(key8)  # from now on the key exists only in the token
+        uri = "pkcs11:token=release;object=signkey;type=private;pin-value=1234"
+
+        no_module = subprocess.run(["bash", "tools/release.sh"], cwd=OTHER, capture_output=True, text=True,
+                                   env=dict(token_env, MERUVIA_SIGN_CERT=cert, MERUVIA_SIGN_KEY=uri))
+        self.assertNotEqual(0, no_module.returncode)
+        self.assertIn("set MERUVIA_SIGN_PKCS11_MODULE", no_module.stderr)
+
+        authority = TimeStampAuthority(os.path.join(signing, "tsa"))
+        self.addCleanup(authority.close)
+        os.environ["SOFTHSM2_CONF"] = config
+        self.addCleanup(os.environ.pop, "SOFTHSM2_CONF")
+        out = release({"MERUVIA_SIGN_CERT": cert, "MERUVIA_SIGN_KEY": uri,
+                       "MERUVIA_SIGN_PKCS11_MODULE": SOFTHSM_MODULE, "MERUVIA_SIGN_TIMESTAMP_URL": authority.url})
+        self.assertIn("the key in the token", out)
+        self.assertNotIn("NO TIME STAMP", out)
+        self.assertEqual(4, authority.requests, "the DLL, the tool, the uninstaller and the installer")
+        dist = os.path.join(OTHER, "dist")
+        unpacked = os.path.join(signing, "unpacked")
+        with zipfile.ZipFile(os.path.join(dist, "meruvia-60.1.1.10-win32.zip")) as z:
+            z.extractall(unpacked)
+        for path in [os.path.join(dist, "meruvia-60.1.1.10-setup.exe"),
+                     os.path.join(unpacked, "meruvia-60.1.1.10", "MERUVIA.DLL"),
+                     os.path.join(unpacked, "meruvia-60.1.1.10", "meruvia-host.exe")]:
+            result = subprocess.run(["osslsigncode", "verify", "-CAfile", cert, "-TSA-CAfile", authority.ca_file,
+                                     "-in", path], capture_output=True, text=True)
+            self.assertEqual(0, result.returncode, path + ": " + result.stdout + result.stderr)
+            self.assertIn("Timestamp Server Signature verification: ok", result.stdout, path)
+        self.assertChecksumsOf(dist, sorted(os.listdir(dist)))
 
 
 if __name__ == "__main__":
