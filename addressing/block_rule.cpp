@@ -5,7 +5,7 @@ namespace {
 constexpr int32_t kSingleAddressKind = 1;
 } // namespace
 
-int32_t CanTagJoinBlock(const TagAddress& tag, int32_t kind, IoBlock& block) {
+int32_t JoinTagToBlock(const TagAddress& tag, int32_t kind, IoBlock& block) {
     if (static_cast<int32_t>(block.nKind) != kind)
         return 0;
     if (block.nDevice != tag.nDevice || block.nRegister != tag.nRegister)

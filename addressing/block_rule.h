@@ -1,4 +1,4 @@
-// Whether a tag joins a block of addresses, widening the block by one end if needed.
+// Joining a tag to a block of addresses, widening the block by one end if needed.
 #pragma once
 
 #include <cstdint>
@@ -8,5 +8,6 @@
 // The largest number of addresses a block may span.
 constexpr int64_t kMaxBlockSpan = 100;
 
-// 1 when the tag joins (nFirst or nLast may have moved to take it in), 0 otherwise.
-int32_t CanTagJoinBlock(const TagAddress& tag, int32_t kind, IoBlock& block);
+// Joins the tag to the block when the rule allows it: 1, with nFirst or nLast moved as
+// far as needed to take the tag in; otherwise 0, and the block is left as it was.
+int32_t JoinTagToBlock(const TagAddress& tag, int32_t kind, IoBlock& block);

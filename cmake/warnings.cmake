@@ -1,5 +1,4 @@
 # Warnings as errors for the project's own code only (not for GoogleTest or Benchmark).
-option(MERUVIA_BUILD_TESTS "Build the test programs" ON)
 
 function(meruvia_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wconversion

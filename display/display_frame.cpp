@@ -3,14 +3,14 @@
 #include <cstring>
 
 #include "display/digit_tables.h"
-#include "display/fixed3.h"
+#include "display/fixed_point_text.h"
 
 namespace {
 
 constexpr uint32_t kSignBit = 0x80000000u;
 constexpr uint32_t kExponentMask = 0x7F800000u;
 constexpr uint32_t kMagnitudeMask = 0x7FFFFFFFu;
-constexpr uint32_t kTenBits = 0x41200000u; // 10.0f
+constexpr uint32_t kTenAsFloatBits = 0x41200000u; // 10.0f
 
 const char kNotANumberText[] = "---.---";
 
@@ -22,8 +22,8 @@ SignCase ClassifySign(uint32_t bits) {
     const uint32_t magnitude = bits & kMagnitudeMask;
     const bool negative = (bits & kSignBit) != 0;
     const bool isNaN = magnitude > kExponentMask;
-    const bool other = isNaN || (negative && magnitude >= kTenBits);
-    const bool small = negative && magnitude != 0 && magnitude < kTenBits;
+    const bool other = isNaN || (negative && magnitude >= kTenAsFloatBits);
+    const bool small = negative && magnitude != 0 && magnitude < kTenAsFloatBits;
     return static_cast<SignCase>(2 * other + small);
 }
 
@@ -39,7 +39,7 @@ constexpr Prefix kPrefixes[] = {{"000", 3}, {"-0", 2}, {"-", 1}};
 // together in registers. The value text is prefix + whole digits + "." + three decimals,
 // and the prefix with the whole digits is always at least three characters long, so the
 // last seven characters are the last three of (prefix + whole digits), ".", the decimals.
-bool EncodeShortValue(uint32_t bits, DisplayFrame& frame) {
+bool EncodeBelowThousand(uint32_t bits, DisplayFrame& frame) {
     uint32_t whole;
     uint32_t decimals;
     const uint32_t magnitude = bits & kMagnitudeMask;
@@ -81,7 +81,7 @@ size_t FormatValueText(uint32_t bits, char* text) {
 
 DisplayFrame EncodeDisplayFrame(uint32_t bits) {
     DisplayFrame frame;
-    if (EncodeShortValue(bits, frame))
+    if (EncodeBelowThousand(bits, frame))
         return frame;
 
     // Everything else through the whole text. Every text has at least seven characters.

@@ -8,6 +8,7 @@
 #include "addressing/register_parser.h"
 #include "display/display_frame.h"
 #include "host/host_interfaces.h"
+#include "host/port_config.h"
 #include "driver/trace.h"
 #include "driver/module_state.h"
 
@@ -47,7 +48,7 @@ int32_t CMeruviaPro::GetRegisterTable(const char*, const RegisterEntry** rows, i
 }
 
 uint16_t CMeruviaPro::ParseTagAddress(const TagDef* tag, TagAddress* address) {
-    const uint16_t rejected = ParseRegisterText(*tag, *address, kRegisterTable, kRegisterCount);
+    const uint16_t rejected = ::ParseRegisterText(*tag, *address, kRegisterTable, kRegisterCount, m_nErrorCode);
     if (rejected != 0 && TraceOn()) {
         char text[4 * sizeof tag->szRegister + 1];
         HostTextToUtf8(tag->szRegister, sizeof tag->szRegister, text, sizeof text);
@@ -55,11 +56,6 @@ uint16_t CMeruviaPro::ParseTagAddress(const TagDef* tag, TagAddress* address) {
                   static_cast<long>(m_nErrorCode));
     }
     return rejected;
-}
-
-uint16_t CMeruviaPro::ParseRegisterText(const TagDef& tag, TagAddress& address,
-                                        const RegisterEntry* rows, int32_t rowCount) {
-    return ::ParseRegisterText(tag, address, rows, rowCount, m_nErrorCode);
 }
 
 int32_t CMeruviaPro::ParseDeviceAddress(const char* text, int32_t* device) {
@@ -78,7 +74,7 @@ int32_t CMeruviaPro::ParseDeviceAddress(const char* text, int32_t* device) {
 const char* CMeruviaPro::GetErrorText() { return ErrorTextFor(m_nErrorCode); }
 
 int32_t CMeruviaPro::CanJoinBlock(const TagAddress* tag, int32_t kind, IoBlock* block) {
-    return CanTagJoinBlock(*tag, kind, *block);
+    return JoinTagToBlock(*tag, kind, *block);
 }
 
 int32_t CMeruviaPro::OpenPort(uint32_t, const PortConfig* config) {
@@ -157,9 +153,8 @@ int32_t CMeruviaPro::WritePort(const uint8_t* data, int32_t length) {
 
 // The settings as the host gave them, so that a refused value shows as it was.
 void CMeruviaPro::TraceOpen(const char* name, const PortConfig* config, bool opened) {
-    static const char kParity[] = "NOEMS";
     const unsigned parityCode = config->nParity & 0xFFu;
-    const char parity = parityCode < 5 ? kParity[parityCode] : '?';
+    const char parity = parityCode < sizeof kParityLetters - 1 ? kParityLetters[parityCode] : '?';
     const int stopBits = MapStopBits(config->nStopBits) == StopBits::Two ? 2 : 1;
     const unsigned long baud = config->nBaudRate;
     const unsigned dataBits = config->nDataBits & 0xFFu;

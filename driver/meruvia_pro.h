@@ -71,9 +71,6 @@ public:
     int32_t WriteBlock(const IoBlock* block);
     int32_t SetPortHandle(const PortHandleRecord* record);
 
-    // Parses against any register table; ParseTagAddress uses the driver's own.
-    uint16_t ParseRegisterText(const TagDef& tag, TagAddress& address, const RegisterEntry* rows,
-                               int32_t rowCount);
     // 1 when every byte went out to the port held, 0 otherwise.
     int32_t WritePort(const uint8_t* data, int32_t length);
 

@@ -10,10 +10,6 @@ AFX_MODULE_STATE g_moduleState;
 // The class-factory records add themselves to the list as they are constructed.
 CriticalSection g_factoryListLock MERUVIA_EARLY_INIT;
 
-// Reaching zero has nothing to do in a module: unloading is the platform's decision,
-// made after it asks DllCanUnloadNow.
-void OnAllObjectsReleased() {}
-
 } // namespace
 
 AFX_MODULE_STATE* AfxGetModuleState() { return &g_moduleState; }
@@ -22,11 +18,9 @@ void LockModule() { InterlockedIncrement(&g_moduleState.m_nObjectCount); }
 
 // An unmatched LockServer(FALSE) takes the count below zero, and it stays there: hosts
 // that release a lock twice have always been answered this way, and clamping it would hide
-// the next real lock.
-void UnlockModule() {
-    if (InterlockedDecrement(&g_moduleState.m_nObjectCount) == 0)
-        OnAllObjectsReleased();
-}
+// the next real lock. Reaching zero has nothing to do here: unloading is the platform's
+// decision, made after it asks DllCanUnloadNow.
+void UnlockModule() { InterlockedDecrement(&g_moduleState.m_nObjectCount); }
 
 FactoryListLock::FactoryListLock() { g_factoryListLock.Enter(); }
 

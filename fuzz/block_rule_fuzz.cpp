@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int32_t kind = in.Value<int8_t>() % 4;
     const IoBlock before = block;
 
-    const int32_t joined = CanTagJoinBlock(tag, kind, block);
+    const int32_t joined = JoinTagToBlock(tag, kind, block);
     const bool firstMoved = block.nFirst != before.nFirst;
     const bool lastMoved = block.nLast != before.nLast;
     if (joined != 0 && joined != 1)

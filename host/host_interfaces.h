@@ -18,6 +18,9 @@
 inline constexpr CLSID CLSID_MeruviaPro = {
     0x93447081, 0xC721, 0x4469, {0x8B, 0x89, 0x46, 0xF3, 0x55, 0x78, 0x3C, 0x14}};
 inline constexpr char kMeruviaProgId[] = "MERUVIA.MeruviaPro";
+// The same two as the registry holds them.
+inline constexpr wchar_t kMeruviaProgIdW[] = L"MERUVIA.MeruviaPro";
+inline constexpr wchar_t kMeruviaClassIdTextW[] = L"{93447081-C721-4469-8B89-46F355783C14}";
 
 // {2D921821-D190-11D1-BB16-004005625AD7}
 inline constexpr IID IID_IDriverConfig = {

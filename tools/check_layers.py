@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
 """Keeps the layers pointing one way. From the bottom up:
 
-    0  host/                          the host contract: records, register rows, interfaces
-    1  addressing/ display/ serial/   code that needs no Windows component runtime
-    2  driver/                        the driver object and its component base
-    3  module/                        the component server module
+    1  host/                          the host contract: records, register rows, interfaces
+    2  addressing/ display/ serial/   code that needs no Windows component runtime
+    3  driver/                        the driver object and its component base
+    4  module/                        the component server module
+
+(the same numbers as the README's layer table)
 
 A file may include from its own folder and from layers below it, never from a layer above
 or from another folder of its own layer. Exits 1 and names every include that breaks this.
@@ -15,7 +17,7 @@ import os
 import re
 import sys
 
-LAYERS = {"host": 0, "addressing": 1, "display": 1, "serial": 1, "driver": 2, "module": 3}
+LAYERS = {"host": 1, "addressing": 2, "display": 2, "serial": 2, "driver": 3, "module": 4}
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"/]+)/[^"]+"')
 
 

@@ -39,7 +39,7 @@ void FillBlock(IoBlock& block, int16_t kind, int32_t first, int32_t last) {
     block.nLast = last;
 }
 
-TEST(CanTagJoinBlock, Table) {
+TEST(JoinTagToBlock, Table) {
     const JoinCase cases[] = {
         {"inside single address", 0, 10, 10, 0, 10, 1, 10, 10},
         {"span exactly 100", 0, 10, 10, 0, 109, 1, 10, 109},
@@ -64,7 +64,7 @@ TEST(CanTagJoinBlock, Table) {
         PatternFilled<IoBlock> block;
         FillBlock(*block, c.blockKind, c.first, c.last);
         const TagAddress tag = MakeTag(c.tagAddress);
-        EXPECT_EQ(c.result, CanTagJoinBlock(tag, c.kindArgument, *block));
+        EXPECT_EQ(c.result, JoinTagToBlock(tag, c.kindArgument, *block));
         EXPECT_EQ(c.firstAfter, block->nFirst);
         EXPECT_EQ(c.lastAfter, block->nLast);
         EXPECT_TRUE(block.OnlyWritten({FIELD_OF(IoBlock, nDevice), FIELD_OF(IoBlock, nRegister),
@@ -73,12 +73,12 @@ TEST(CanTagJoinBlock, Table) {
     }
 }
 
-TEST(CanTagJoinBlock, OtherDeviceOrRegisterNeverJoins) {
+TEST(JoinTagToBlock, OtherDeviceOrRegisterNeverJoins) {
     for (int16_t address : {10, 11, 50}) {
         IoBlock block{};
         FillBlock(block, 0, 10, 20);
-        EXPECT_EQ(0, CanTagJoinBlock(MakeTag(address, kDevice + 1), 0, block));
-        EXPECT_EQ(0, CanTagJoinBlock(MakeTag(address, kDevice, kRegister + 1), 0, block));
+        EXPECT_EQ(0, JoinTagToBlock(MakeTag(address, kDevice + 1), 0, block));
+        EXPECT_EQ(0, JoinTagToBlock(MakeTag(address, kDevice, kRegister + 1), 0, block));
         EXPECT_EQ(10, block.nFirst);
         EXPECT_EQ(20, block.nLast);
     }

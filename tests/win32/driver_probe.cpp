@@ -22,16 +22,17 @@
 #include <string>
 
 #include "host/host_interfaces.h"
-#include "crash_report.h"
 #include "host/one_value_block.h"
+#include "host/port_config.h"
 #include "meruvia_dll.h"
+#include "crash_report.h"
 
 namespace {
 
 IDriverConfig* CreateByProgId() {
     CLSID clsid;
     IDriverConfig* config = nullptr;
-    if (FAILED(CoInitialize(nullptr)) || FAILED(CLSIDFromProgID(L"MERUVIA.MeruviaPro", &clsid)) ||
+    if (FAILED(CoInitialize(nullptr)) || FAILED(CLSIDFromProgID(kMeruviaProgIdW, &clsid)) ||
         FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDriverConfig,
                                 reinterpret_cast<void**>(&config))))
         return nullptr;
@@ -74,11 +75,13 @@ int main(int argc, char** argv) {
             unsigned baud = 0;
             int dataBits = 0, stopBits = 0, parity = 0;
             sscanf(line, "%*s %63s %u %d %d %d", port, &baud, &dataBits, &stopBits, &parity);
-            memcpy(pc.szPortName, port, strnlen(port, sizeof pc.szPortName));
-            pc.nBaudRate = baud;
-            pc.nDataBits = static_cast<uint16_t>(dataBits);
-            pc.nStopBits = static_cast<int16_t>(stopBits);
-            pc.nParity = static_cast<uint16_t>(parity);
+            // A name longer than the host's field goes in cut, unterminated, as a host could.
+            if (!MakePortConfig(port, baud, static_cast<uint16_t>(dataBits), static_cast<int16_t>(stopBits),
+                                static_cast<uint16_t>(parity), pc)) {
+                MakePortConfig("", baud, static_cast<uint16_t>(dataBits), static_cast<int16_t>(stopBits),
+                               static_cast<uint16_t>(parity), pc);
+                memcpy(pc.szPortName, port, sizeof pc.szPortName);
+            }
             printf("open %d\n", config->OpenPort(0, &pc));
         } else if (strcmp(command, "adopt") == 0) {
             sscanf(line, "%*s %63s", port);

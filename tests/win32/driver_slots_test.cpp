@@ -9,6 +9,7 @@
 #include "code_page_936.h"
 #include "driver_client.h"
 #include "host/one_value_block.h"
+#include "host/port_config.h"
 #include "record_fixture.h"
 
 namespace {
@@ -151,11 +152,8 @@ TEST_F(DriverSlots, PortAndOutputSlots) {
     const OneValueBlock block(1.5f);
     EXPECT_EQ(0u, CallSlot(io_, kWriteBlock, {Arg(block.get())}));
 
-    PortConfig config{};
-    strcpy(config.szPortName, "COM97"); // not mapped in the test prefix
-    config.nBaudRate = 9600;
-    config.nDataBits = 8;
-    config.nStopBits = 1;
+    PortConfig config;
+    ASSERT_TRUE(MakePortConfig("COM97", 9600, 8, 1, 0, config)); // not mapped in the test prefix
     EXPECT_EQ(0u, CallSlot(config_, kOpenPort, {0, Arg(&config)}));
     EXPECT_EQ(0u, CallSlot(config_, kOpenPort, {12345, Arg(&config)}));
 

@@ -23,9 +23,10 @@
 #include <vector>
 
 #include "host/host_interfaces.h"
-#include "crash_report.h"
 #include "host/one_value_block.h"
+#include "host/port_config.h"
 #include "meruvia_dll.h"
+#include "crash_report.h"
 
 namespace {
 
@@ -38,12 +39,10 @@ IDriverConfig* Create() {
 }
 
 bool Open(IDriverConfig* config, int com) {
-    PortConfig pc{};
-    snprintf(pc.szPortName, sizeof pc.szPortName, "COM%d", com);
-    pc.nBaudRate = 115200;
-    pc.nDataBits = 8;
-    pc.nStopBits = 1;
-    return config->OpenPort(0, &pc) == 1;
+    char name[16];
+    snprintf(name, sizeof name, "COM%d", com);
+    PortConfig pc;
+    return MakePortConfig(name, 115200, 8, 1, 0, pc) && config->OpenPort(0, &pc) == 1;
 }
 
 bool Write(IDriverConfig* config, float value) {

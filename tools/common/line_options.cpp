@@ -7,6 +7,8 @@
 #include <cstring>
 #include <strings.h>
 
+#include "host/port_config.h"
+
 const char* const kParityNames[5] = {"none", "odd", "even", "mark", "space"};
 
 const float kLampTestValues[13] = {888.888f, 0.0f,     111.111f, 222.222f, 333.333f,
@@ -64,8 +66,7 @@ OptionResult TakeLineOption(int argc, char** argv, int& i, LineOptions& line) {
 }
 
 std::string LineSummary(const LineOptions& line) {
-    static const char kLetters[] = "NOEMS";
-    return std::to_string(line.baud) + " " + std::to_string(line.dataBits) + kLetters[line.parity] +
+    return std::to_string(line.baud) + " " + std::to_string(line.dataBits) + kParityLetters[line.parity] +
            std::to_string(line.stopBits);
 }
 

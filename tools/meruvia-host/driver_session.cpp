@@ -6,7 +6,9 @@
 #include <cstring>
 
 #include "console.h"
+#include "host/host_interfaces.h"
 #include "host/one_value_block.h"
+#include "host/port_config.h"
 
 DriverSession::~DriverSession() {
     if (io_ != nullptr)
@@ -31,7 +33,7 @@ int DriverSession::StartRuntime() {
 
 int DriverSession::Create(bool quiet, std::string* failure) {
     CLSID clsid;
-    if (FAILED(CLSIDFromProgID(L"MERUVIA.MeruviaPro", &clsid))) {
+    if (FAILED(CLSIDFromProgID(kMeruviaProgIdW, &clsid))) {
         if (!quiet)
             Complain("%s", t_.notRegistered);
         if (failure != nullptr)
@@ -81,15 +83,8 @@ int DriverSession::CheckTag(const std::string& device, const std::string& regist
 }
 
 bool FillPortConfig(const LineOptions& line, PortConfig& pc) {
-    pc = PortConfig{};
-    if (line.port.size() > sizeof pc.szPortName - 1)
-        return false;
-    memcpy(pc.szPortName, line.port.c_str(), line.port.size());
-    pc.nBaudRate = static_cast<uint32_t>(line.baud);
-    pc.nDataBits = static_cast<uint16_t>(line.dataBits);
-    pc.nStopBits = static_cast<int16_t>(line.stopBits);
-    pc.nParity = static_cast<uint16_t>(line.parity);
-    return true;
+    return MakePortConfig(line.port.c_str(), static_cast<uint32_t>(line.baud), static_cast<uint16_t>(line.dataBits),
+                          static_cast<int16_t>(line.stopBits), static_cast<uint16_t>(line.parity), pc);
 }
 
 int DriverSession::Open(const LineOptions& line, bool quiet) {

@@ -3,9 +3,10 @@
 #include <windows.h>
 
 #include "console.h"
+#include "host/host_interfaces.h"
 
-const wchar_t kClassIdText[] = L"{93447081-C721-4469-8B89-46F355783C14}";
-const wchar_t kProgIdText[] = L"MERUVIA.MeruviaPro";
+const wchar_t* const kClassIdText = kMeruviaClassIdTextW;
+const wchar_t* const kProgIdText = kMeruviaProgIdW;
 
 bool RegisterDll(const std::string& dllUtf8, const HostTexts& t) {
     HMODULE module = LoadLibraryW(Wide(dllUtf8).c_str());
@@ -85,7 +86,7 @@ Removal RemoveLeafKey(const std::wstring& key, const HostTexts& t) {
 }
 
 // Whether a key's default value, if it has one, is what registration writes there.
-bool Ours(const std::wstring& key, const wchar_t* expected, const HostTexts& t) {
+bool PointsAt(const std::wstring& key, const wchar_t* expected, const HostTexts& t) {
     std::wstring value;
     if (!ReadClassesValue(key, value) || _wcsicmp(value.c_str(), expected) == 0)
         return true;
@@ -101,11 +102,11 @@ int UnregisterDriver(const HostTexts& t) {
     // Children before parents, and each side only where it points at the other.
     std::wstring keys[5];
     int count = 0;
-    if (Ours(progId + L"\\CLSID", kClassIdText, t)) {
+    if (PointsAt(progId + L"\\CLSID", kClassIdText, t)) {
         keys[count++] = progId + L"\\CLSID";
         keys[count++] = progId;
     }
-    if (Ours(classKey + L"\\ProgID", kProgIdText, t)) {
+    if (PointsAt(classKey + L"\\ProgID", kProgIdText, t)) {
         keys[count++] = classKey + L"\\ProgID";
         keys[count++] = classKey + L"\\InProcServer32";
         keys[count++] = classKey;

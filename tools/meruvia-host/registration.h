@@ -6,8 +6,8 @@
 
 #include "texts.h"
 
-extern const wchar_t kClassIdText[]; // {93447081-C721-4469-8B89-46F355783C14}
-extern const wchar_t kProgIdText[];  // MERUVIA.MeruviaPro
+extern const wchar_t* const kClassIdText; // the driver's class id, as the registry holds it
+extern const wchar_t* const kProgIdText;  // its ProgID
 
 // Loads the DLL and calls its DllRegisterServer; says what happened. True on success.
 bool RegisterDll(const std::string& dllUtf8, const HostTexts& t);

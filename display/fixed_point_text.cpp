@@ -7,7 +7,7 @@
 //
 // Integral values (e >= 0): the integer is written out exactly, rounded half up to 17
 // significant digits with the positions after them written as zeros, and ".000" follows.
-#include "display/fixed3.h"
+#include "display/fixed_point_text.h"
 
 #include <cstring>
 
