@@ -17,10 +17,10 @@ struct InterfaceMapEntry {
 
 // Identifies a class at run time and creates its objects.
 struct CRuntimeClass {
-    const char* m_lpszClassName;
-    int m_nObjectSize;
+    const char* m_lpszClassName;              // the record's shape; nothing here reads it
+    int m_nObjectSize;                        // the record's shape; nothing here reads it
     class CCmdTarget* (*m_pfnCreateObject)(); // null where the class cannot be created
-    const CRuntimeClass* m_pBaseClass;
+    const CRuntimeClass* m_pBaseClass;        // the record's shape; nothing here reads it
 };
 
 extern const CRuntimeClass kObjectRuntimeClass;    // "CObject"
@@ -59,8 +59,8 @@ public:
     IUnknown* m_pOuterUnknown = nullptr; // never set: objects here cannot be aggregated
     DWORD_PTR m_xInnerUnknown = 0;       // 0 is what makes the class factory refuse aggregation
     COleDispatchImpl m_xDispatch;
-    BOOL m_bResultExpected = TRUE;
-    void* m_pSpare = nullptr;
+    BOOL m_bResultExpected = TRUE; // the framework object's shape; nothing here reads it
+    void* m_pSpare = nullptr;      // the framework object's shape; nothing here reads it
 
 protected:
     // interfaceMap: the class's own rows, searched before the IDispatch row every

@@ -37,7 +37,7 @@ public:
     COleObjectFactory* m_pNext = nullptr;
     CLSID m_classId;
     const CRuntimeClass* m_pClassInfo;
-    BOOL m_bInstancePerObject;
+    BOOL m_bInstancePerObject; // the framework's record; every object shares this one factory
     LPCSTR m_pszProgId;
     BYTE m_nRegistered = 0;
     XClassFactory m_xClassFactory;

@@ -15,7 +15,7 @@ public:
     // Runs at process detach; a module saves no settings.
     virtual int EndInstance() { return 0; }
 
-    HINSTANCE m_hInstance = nullptr;
+    HINSTANCE m_hInstance = nullptr; // set at load as the framework does; nothing here reads it
 };
 
 class CMeruviaApp : public CWinApp {
