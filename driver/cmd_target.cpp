@@ -1,5 +1,7 @@
 #include "driver/cmd_target.h"
 
+#include "driver/driver_seams.h"
+
 const CRuntimeClass kObjectRuntimeClass = {"CObject", 0, nullptr, nullptr};
 const CRuntimeClass kCmdTargetRuntimeClass = {"CCmdTarget", static_cast<int>(sizeof(CCmdTarget)),
                                               nullptr, &kObjectRuntimeClass};
@@ -31,6 +33,9 @@ void* FindRow(const InterfaceMapEntry* map, REFIID iid, bool anyRow,
 } // namespace
 
 void*(WINAPI* g_pfnAllocObject)(SIZE_T) = AllocFromProcessHeap;
+
+// No exceptions: a failed allocation yields null and no constructor runs.
+void* CCmdTarget::operator new(size_t size) noexcept { return g_pfnAllocObject(size); }
 
 void CCmdTarget::operator delete(void* p) noexcept {
     if (p != nullptr)

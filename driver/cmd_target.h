@@ -26,14 +26,11 @@ struct CRuntimeClass {
 extern const CRuntimeClass kObjectRuntimeClass;    // "CObject"
 extern const CRuntimeClass kCmdTargetRuntimeClass; // "CCmdTarget"
 
-// Storage for component objects comes from the process heap through this function, which
-// a test may replace to simulate exhausted storage. Null when none is left.
-extern void*(WINAPI* g_pfnAllocObject)(SIZE_T size);
-
 class CCmdTarget {
 public:
-    // No exceptions: a failed allocation yields null and no constructor runs.
-    static void* operator new(size_t size) noexcept { return g_pfnAllocObject(size); }
+    // No exceptions: a failed allocation yields null and no constructor runs. Storage comes
+    // from the process heap.
+    static void* operator new(size_t size) noexcept;
     static void operator delete(void* p) noexcept;
 
     virtual const CRuntimeClass* GetRuntimeClass() const { return &kCmdTargetRuntimeClass; }

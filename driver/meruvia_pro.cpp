@@ -9,8 +9,9 @@
 #include "display/display_frame.h"
 #include "host/host_interfaces.h"
 #include "host/port_config.h"
-#include "driver/trace.h"
+#include "driver/driver_seams.h"
 #include "driver/module_state.h"
+#include "driver/trace.h"
 
 int32_t (*g_pfnWriteSerialPort)(SerialHandle, const uint8_t*, int32_t) = WriteSerialPort;
 

@@ -10,9 +10,6 @@
 #include "host/host_records.h"
 #include "serial/serial_link.h"
 
-// The port write the driver makes; a test may replace it to make a write fall short.
-extern int32_t (*g_pfnWriteSerialPort)(SerialHandle port, const uint8_t* data, int32_t length);
-
 class CMeruviaPro;
 inline size_t MeruviaProConfigOffset();
 inline size_t MeruviaProIoOffset();

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "driver/cmd_target.h"
+#include "driver/driver_seams.h"
 
 HRESULT(STDAPICALLTYPE* g_pfnCoDisconnectObject)(LPUNKNOWN, DWORD) = CoDisconnectObject;
 

@@ -25,5 +25,3 @@ public:
 
 static_assert(sizeof(COleDispatchImpl) == sizeof(void*), "a sub-object is one table pointer");
 
-// The platform call the disconnect step makes; replaceable so a test can count the calls.
-extern HRESULT(STDAPICALLTYPE* g_pfnCoDisconnectObject)(LPUNKNOWN, DWORD);

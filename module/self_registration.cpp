@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "driver/module_state.h"
+#include "module/module_seams.h"
 #include "module/ole_object_factory.h"
 
 RegistrationApi g_registrationApi = {RegQueryValueA, RegSetValueW, GetModuleFileNameW,

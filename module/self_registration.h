@@ -14,19 +14,6 @@ struct RegistryTemplate {
 
 constexpr int kRegistrySymbolCount = 10; // %0 .. %9
 
-// The registry and path calls registration makes; a test may replace them to make a call
-// fail. Values are written as UTF-16 so that a module path survives whatever the active
-// code page; the keep-existing test reads through the 8-bit call, whose 256-byte limit
-// decides which existing values are kept.
-struct RegistrationApi {
-    LONG(WINAPI* queryValue)(HKEY, LPCSTR, LPSTR, PLONG);
-    LONG(WINAPI* setValue)(HKEY, LPCWSTR, DWORD, LPCWSTR, DWORD);
-    DWORD(WINAPI* getModuleFileName)(HMODULE, LPWSTR, DWORD);
-    DWORD(WINAPI* getShortPathName)(LPCWSTR, LPWSTR, DWORD);
-};
-
-extern RegistrationApi g_registrationApi;
-
 // TRUE when every entry was written or, without replace, left as it was; FALSE at the
 // first failed write, after which no further entry is tried.
 BOOL WriteRegistryList(const RegistryTemplate* list, size_t count,

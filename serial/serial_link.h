@@ -57,12 +57,6 @@ inline StopBits MapStopBits(int16_t hostStopBits) {
     return hostStopBits == 2 ? StopBits::Two : StopBits::One;
 }
 
-#ifdef _WIN32
-// The call that hands the settings to a Windows port; a test may replace it to see the
-// device control block exactly as the port would get it.
-extern BOOL(WINAPI* g_pfnSetCommState)(HANDLE port, LPDCB dcb);
-#endif
-
 // Each write may take this long per byte before it gives up.
 constexpr uint32_t kWriteTimeoutPerByteMs = 60;
 

@@ -1,5 +1,6 @@
 // Windows: the port is a file handle; all I/O on it is synchronous.
 #include "serial/serial_link.h"
+#include "serial/serial_seams.h"
 
 #include <cstring>
 

@@ -10,13 +10,17 @@
 #include <string>
 #include <vector>
 
-#include "host/host_interfaces.h"
+#include "driver/driver_seams.h"
 #include "driver/meruvia_pro.h"
-#include "driver/ole_dispatch_impl.h"
-#include "host/one_value_block.h"
 #include "driver/module_state.h"
+#include "driver/ole_dispatch_impl.h"
+#include "host/host_interfaces.h"
+#include "host/one_value_block.h"
+#include "module/module_seams.h"
 #include "module/ole_object_factory.h"
 #include "module/self_registration.h"
+#include "seam_override.h"
+#include "serial/serial_seams.h"
 
 namespace {
 
@@ -35,26 +39,20 @@ class ClassFactory : public ::testing::Test {
 protected:
     void SetUp() override {
         g_disconnects = 0;
-        g_pfnCoDisconnectObject = CountDisconnect;
-        savedAlloc_ = g_pfnAllocObject;
         ASSERT_EQ(S_OK, factory_.ExternalQueryInterface(IID_IClassFactory,
                                                         reinterpret_cast<void**>(&classFactory_)));
         countBefore_ = ObjectCount();
     }
-    void TearDown() override {
-        classFactory_->Release();
-        g_pfnCoDisconnectObject = CoDisconnectObject;
-        g_pfnAllocObject = savedAlloc_;
-    }
+    void TearDown() override { classFactory_->Release(); }
 
     COleObjectFactory factory_{CLSID_MeruviaPro, &CMeruviaPro::kRuntimeClass, FALSE, kMeruviaProgId};
     IClassFactory* classFactory_ = nullptr;
     LONG countBefore_ = 0;
-    void*(WINAPI* savedAlloc_)(SIZE_T) = nullptr;
+    SeamOverride<HRESULT(STDAPICALLTYPE*)(LPUNKNOWN, DWORD)> disconnect_{g_pfnCoDisconnectObject, CountDisconnect};
 };
 
 TEST_F(ClassFactory, ExhaustedStorageIsAnsweredWithOutOfMemory) {
-    g_pfnAllocObject = NoStorage;
+    const SeamOverride<void*(WINAPI*)(SIZE_T)> noStorage(g_pfnAllocObject, NoStorage);
     void* object = reinterpret_cast<void*>(1);
     EXPECT_EQ(E_OUTOFMEMORY, classFactory_->CreateInstance(nullptr, IID_IDriverConfig, &object));
     EXPECT_EQ(nullptr, object);
@@ -118,7 +116,7 @@ TEST(PortWrite, OnlyAWholeFrameCountsAsWritten) {
         int32_t expected;
     } const cases[] = {{WriteFiveOfEight, 0}, {WriteFailing, 0}, {WriteWhole, 1}};
     for (const auto& c : cases) {
-        g_pfnWriteSerialPort = c.write;
+        const SeamOverride<int32_t (*)(SerialHandle, const uint8_t*, int32_t)> write(g_pfnWriteSerialPort, c.write);
         EXPECT_EQ(c.expected, driver->WriteBlock(block.get()));
     }
     EXPECT_EQ("=005.100", g_written);
@@ -129,10 +127,12 @@ TEST(PortWrite, OnlyAWholeFrameCountsAsWritten) {
     const ItemNode items[2] = {{{}, block.get()->pItems->pTag}, {{}, &second}};
     block.Set(-12.5f);
     block.block().pItems = items;
-    EXPECT_EQ(1, driver->WriteBlock(block.get()));
+    {
+        const SeamOverride<int32_t (*)(SerialHandle, const uint8_t*, int32_t)> write(g_pfnWriteSerialPort, WriteWhole);
+        EXPECT_EQ(1, driver->WriteBlock(block.get()));
+    }
     EXPECT_EQ("=005.21-", g_written);
 
-    g_pfnWriteSerialPort = WriteSerialPort;
     driver->m_hComm = kNoSerialHandle; // not ours to close
     driver->ExternalRelease();
 }
@@ -146,7 +146,7 @@ BOOL WINAPI RecordCommState(HANDLE, LPDCB dcb) {
 }
 
 TEST(PortSettings, DeviceControlBlockByteForByte) {
-    g_pfnSetCommState = RecordCommState;
+    const SeamOverride<BOOL(WINAPI*)(HANDLE, LPDCB)> record(g_pfnSetCommState, RecordCommState);
     for (uint32_t baud : {110u, 9600u, 115200u})
         for (int dataBits = 5; dataBits <= 8; ++dataBits)
             for (int parity = 0; parity <= 4; ++parity)
@@ -169,7 +169,6 @@ TEST(PortSettings, DeviceControlBlockByteForByte) {
                     EXPECT_EQ(0, memcmp(&expected, &g_dcbGiven, sizeof expected))
                         << baud << " " << dataBits << " " << parity << " " << stopBits;
                 }
-    g_pfnSetCommState = SetCommState;
 }
 
 TEST(ModuleObjectCount, MovesByOneAndMayGoBelowZero) {
@@ -227,16 +226,11 @@ class Registration : public ::testing::Test {
 protected:
     void SetUp() override {
         g_fake = &fake_;
-        saved_ = g_registrationApi;
-        g_registrationApi = {FakeQuery, FakeSet, FakeModuleFileName, FakeShortPath};
         COleObjectFactory::RegisterAll();
     }
-    void TearDown() override {
-        g_registrationApi = saved_;
-        g_fake = nullptr;
-    }
+    void TearDown() override { g_fake = nullptr; }
     FakeRegistry fake_;
-    RegistrationApi saved_;
+    SeamOverride<RegistrationApi> api_{g_registrationApi, {FakeQuery, FakeSet, FakeModuleFileName, FakeShortPath}};
     COleObjectFactory factory_{CLSID_MeruviaPro, &CMeruviaPro::kRuntimeClass, FALSE, kMeruviaProgId};
 };
 
