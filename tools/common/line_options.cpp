@@ -7,6 +7,7 @@
 #include <cstring>
 #include <strings.h>
 
+#include "exit_codes.h"
 #include "host/port_config.h"
 
 const char* const kParityNames[5] = {"none", "odd", "even", "mark", "space"};
@@ -70,11 +71,10 @@ std::string LineSummary(const LineOptions& line) {
            std::to_string(line.stopBits);
 }
 
-int SendEach(const std::vector<std::string>& values, const std::function<int(const std::string&)>& send,
-             int writeFailed) {
-    int worst = 0;
+int SendEach(const std::vector<std::string>& values, const std::function<int(const std::string&)>& send) {
+    int worst = kOk;
     auto note = [&](int rc) {
-        if (rc == writeFailed || (rc != 0 && worst == 0))
+        if (rc == kWriteFailed || (rc != kOk && worst == kOk))
             worst = rc;
     };
     for (const std::string& v : values)

@@ -34,10 +34,9 @@ extern const char* const kParityNames[5];
 std::string LineSummary(const LineOptions& line);
 
 // Sends each value: those given, or else each non-empty line of standard input. The result
-// is the worst status: writeFailed (a frame that did not go out) before any other failure,
-// otherwise the first one; 0 when all went well.
-int SendEach(const std::vector<std::string>& values, const std::function<int(const std::string&)>& send,
-             int writeFailed);
+// is the worst status: kWriteFailed (a frame that did not go out) before any other failure,
+// otherwise the first one; kOk when all went well.
+int SendEach(const std::vector<std::string>& values, const std::function<int(const std::string&)>& send);
 
 // Strict decimal number with optional blanks around it (as a user types it).
 bool ParseValue(const std::string& text, float& value);

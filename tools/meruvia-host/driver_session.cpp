@@ -131,7 +131,7 @@ int DriverSession::Send(const std::string& text) {
 }
 
 int DriverSession::SendAll(const std::vector<std::string>& values) {
-    return SendEach(values, [this](const std::string& text) { return Send(text); }, kWriteFailed);
+    return SendEach(values, [this](const std::string& text) { return Send(text); });
 }
 
 int DriverSession::LampTest(unsigned long intervalMs) {

@@ -5,11 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "exit_codes.h"
 #include "host/host_interfaces.h"
 #include "line_options.h"
 #include "texts.h"
-
-enum Exit { kOk = 0, kUsage = 1, kRefused = 2, kNoDriver = 3, kNoPort = 4, kWriteFailed = 5 };
 
 class DriverSession {
 public:

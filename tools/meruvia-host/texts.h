@@ -65,6 +65,9 @@ struct HostTexts {
     const char* docProblems;        // %d count
 };
 
+extern const HostTexts kEnglishTexts;
+extern const HostTexts kChineseTexts;
+
 // The table for --lang zh|en, or for the user's interface language when lang is null.
 // Null for a language name that is neither.
 const HostTexts* ChooseTexts(const char* lang);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "exit_codes.h"
 #include "line_options.h"
 #include "serial/serial_link.h"
 
@@ -36,7 +37,6 @@ const char kUsageText[] =
     "Exit status: 0 all values sent; 1 bad usage or a value that is not a number;\n"
     "4 the device could not be opened with these settings; 5 a frame did not go out whole.\n";
 
-enum Exit { kOk = 0, kUsage = 1, kNoPort = 4, kWriteFailed = 5 };
 
 struct Options {
     LineOptions line;
@@ -133,7 +133,7 @@ private:
 };
 
 int SendValues(Sender& sender, const std::vector<std::string>& values) {
-    return SendEach(values, [&sender](const std::string& text) { return sender.Send(text); }, kWriteFailed);
+    return SendEach(values, [&sender](const std::string& text) { return sender.Send(text); });
 }
 
 int LampTest(Sender& sender, unsigned long intervalMs) {
