@@ -65,7 +65,23 @@ class SendToDisplay(unittest.TestCase):
         self.assertEqual(1, result.returncode, "a value that is not a number is reported")
         self.assertIn("'abc' is not a number", result.stderr)
         self.assertIn("it will read 234.500", result.stderr)
+        self.assertIn("nan has no digits to show: the display reads ---.---", result.stderr)
+        self.assertNotIn("nan is outside", result.stderr)
         self.assertEqual(["001.500", "-12.500", "234.500", "---.---"], display.readings())
+
+    def test_parity_as_an_engineer_writes_it(self):
+        for given, odd in [("odd", True), ("O", True), ("o", True), ("1", True), ("E", False), ("2", False),
+                           ("none", False), ("n", False), ("0", False)]:
+            with self.subTest(parity=given):
+                display = self.display(frames=2)  # still listening, so the line is there to read
+                result = send("--port", display.path, "--parity", given, "1")
+                self.assertEqual(0, result.returncode, result.stderr)
+                fd = os.open(display.path, os.O_RDONLY | os.O_NOCTTY | os.O_NONBLOCK)
+                try:
+                    cflag = termios.tcgetattr(fd)[2]
+                finally:
+                    os.close(fd)
+                self.assertEqual(odd, bool(cflag & termios.PARODD))
 
     def test_lamp_test(self):
         display = self.display(frames=len(LAMP_READINGS))
@@ -79,6 +95,8 @@ class SendToDisplay(unittest.TestCase):
             (["1"], 1, "--port DEVICE is needed"),
             (["--port"], 1, "--port needs a value"),
             (["--port", "/dev/null", "--parity", "sideways"], 1, "'sideways' is not a valid value for --parity"),
+            (["--port", "/dev/null", "--parity", "5"], 1, "'5' is not a valid value for --parity"),
+            (["--port", "/dev/null", "--parity", "OE"], 1, "'OE' is not a valid value for --parity"),
             (["--port", "/dev/null", "--data-bits", "9"], 1, "'9' is not a valid value for --data-bits"),
             (["--port", "/dev/null", "--baud", "19200x"], 1, "'19200x' is not a valid value for --baud"),
             (["--port", "/dev/null", "--baud", "0"], 1, "'0' is not a valid value for --baud"),

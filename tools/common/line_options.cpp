@@ -1,5 +1,6 @@
 #include "line_options.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -55,10 +56,15 @@ OptionResult TakeLineOption(int argc, char** argv, int& i, LineOptions& line) {
             return OptionResult::BadValue;
         line.stopBits = static_cast<int>(n);
     } else {
+        // As an engineer writes it: the name, its letter as in "8N1", or the host's code.
         int found = -1;
-        for (int p = 0; p < 5; ++p)
-            if (strcasecmp(v, kParityNames[p]) == 0)
+        for (int p = 0; p < 5; ++p) {
+            const bool letter = v[0] != '\0' && v[1] == '\0' &&
+                                (toupper(static_cast<unsigned char>(v[0])) == kParityLetters[p]);
+            const bool code = v[0] == '0' + p && v[1] == '\0';
+            if (strcasecmp(v, kParityNames[p]) == 0 || letter || code)
                 found = p;
+        }
         if (found < 0)
             return OptionResult::BadValue;
         line.parity = found;
@@ -102,6 +108,8 @@ bool ParseValue(const std::string& text, float& value) {
         ++end;
     return end != start && end != nullptr && *end == '\0';
 }
+
+bool HasDigits(float value) { return std::isfinite(value); }
 
 bool IsShownWhole(float value) {
     return std::isfinite(value) && value >= -99.999f && value <= 999.999f;

@@ -41,6 +41,9 @@ int SendEach(const std::vector<std::string>& values, const std::function<int(con
 // Strict decimal number with optional blanks around it (as a user types it).
 bool ParseValue(const std::string& text, float& value);
 
+// False for a value that is not a number or infinite: the display shows dashes for it.
+bool HasDigits(float value);
+
 // What the display shows: -99.999 to 999.999; outside it, only the last seven characters.
 bool IsShownWhole(float value);
 

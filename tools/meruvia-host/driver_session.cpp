@@ -119,7 +119,9 @@ int DriverSession::Send(const std::string& text) {
         return kUsage;
     }
     const DisplayFrame frame = EncodeDisplayFrame(FloatBits(value));
-    if (!IsShownWhole(value))
+    if (!HasDigits(value))
+        Complain(t_.noDigits, text.c_str());
+    else if (!IsShownWhole(value))
         Complain(t_.outsideDisplay, text.c_str(), Reading(frame).c_str());
     if (!WriteValue(value)) {
         Complain(t_.notWhole, text.c_str());

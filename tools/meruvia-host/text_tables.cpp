@@ -25,7 +25,7 @@ const HostTexts kEnglishTexts = {
     "  --port NAME          serial port (default COM1)\n"
     "  --baud N             line speed (default 9600)\n"
     "  --data-bits N        5 to 8 (default 8)\n"
-    "  --parity P           none, odd, even, mark or space (default none)\n"
+    "  --parity P           none, odd, even, mark or space; N, O, E, M, S; or 0 to 4 (default none)\n"
     "  --stop-bits N        1 or 2 (default 1)\n"
     "  --device TEXT        the tag's device address, 0 to 255 (default 0)\n"
     "  --register-text TEXT the tag's register (default N)\n"
@@ -39,7 +39,7 @@ const HostTexts kEnglishTexts = {
     "not go out whole.\n",
     "%s needs a value",
     "'%s' is not a valid value for %s",
-    "parity '%s' is not one of none, odd, even, mark, space",
+    "parity '%s' is not one of none, odd, even, mark, space (N, O, E, M, S, or 0 to 4)",
     "language '%s' is not zh or en",
     "unknown option %s",
     "--help lists the options",
@@ -66,6 +66,7 @@ const HostTexts kEnglishTexts = {
     "opened %s at %s",
     "'%s' is not a number; skipped",
     "warning: %s is outside what the display shows (-99.999 to 999.999); it will read %s",
+    "%s has no digits to show: the display reads ---.---",
     "the frame for %s did not go out whole: the line is stalled or closed",
     "sent %s as %s, display reads %s",
     "lamp test %d/%d: display should read %s",
@@ -121,7 +122,7 @@ const HostTexts kChineseTexts = {
     "  --port 端口名        串口（默认 COM1）\n"
     "  --baud N             波特率（默认 9600）\n"
     "  --data-bits N        数据位 5 到 8（默认 8）\n"
-    "  --parity P           校验: none, odd, even, mark 或 space（默认 none）\n"
+    "  --parity P           校验: none, odd, even, mark 或 space；N, O, E, M, S；或 0 到 4（默认 none）\n"
     "  --stop-bits N        停止位 1 或 2（默认 1）\n"
     "  --device 文本        标签的设备地址，0 到 255（默认 0）\n"
     "  --register-text 文本 标签的寄存器（默认 N）\n"
@@ -133,7 +134,7 @@ const HostTexts kChineseTexts = {
     "3 驱动无法注册、注销或创建; 4 串口无法打开; 5 有一帧没有完整发出。\n",
     "%s 需要一个值",
     "'%s' 不是 %s 的有效值",
-    "校验 '%s' 不是 none, odd, even, mark, space 之一",
+    "校验 '%s' 不是 none, odd, even, mark, space（N, O, E, M, S 或 0 到 4）之一",
     "语言 '%s' 不是 zh 或 en",
     "未知选项 %s",
     "用 --help 查看全部选项",
@@ -160,6 +161,7 @@ const HostTexts kChineseTexts = {
     "已打开 %s，%s",
     "'%s' 不是数字; 已跳过",
     "警告: %s 超出显示屏的显示范围（-99.999 到 999.999）; 将显示为 %s",
+    "%s 没有可显示的数字：显示屏显示 ---.---",
     "%s 的帧没有完整发出: 线路阻塞或已关闭",
     "已发送 %s，帧 %s，显示屏显示 %s",
     "灯测试 %d/%d: 显示屏应显示 %s",

@@ -33,6 +33,7 @@ struct HostTexts {
     const char* opened;           // %s port, %s settings
     const char* notANumber;       // %s text
     const char* outsideDisplay;   // %s text, %s reading
+    const char* noDigits;         // %s text
     const char* notWhole;         // %s text
     const char* sent;             // %s text, %s frame, %s reading
     const char* lampStep;         // %d step, %d of, %s reading

@@ -27,7 +27,7 @@ const char kUsageText[] =
     "  --port DEVICE      serial device, for example /dev/ttyUSB0 (required)\n"
     "  --baud N           line speed (default 9600)\n"
     "  --data-bits N      5 to 8 (default 8)\n"
-    "  --parity P         none, odd, even, mark or space (default none)\n"
+    "  --parity P         none, odd, even, mark or space; N, O, E, M, S; or 0 to 4 (default none)\n"
     "  --stop-bits N      1 or 2 (default 1)\n"
     "  --lamp-test        light every segment, then each digit 0 to 9 in every place,\n"
     "                     then 123.456 (the order of the places), then dashes\n"
@@ -120,7 +120,9 @@ public:
             fprintf(stderr, "meruvia-send: '%s' is not a number; skipped\n", text.c_str());
             return kUsage;
         }
-        if (!IsShownWhole(value))
+        if (!HasDigits(value))
+            fprintf(stderr, "meruvia-send: %s has no digits to show: the display reads ---.---\n", text.c_str());
+        else if (!IsShownWhole(value))
             fprintf(stderr,
                     "meruvia-send: warning: %s is outside what the display shows (-99.999 to 999.999); it will "
                     "read %s\n",
