@@ -1,5 +1,5 @@
 // A process-wide lock every Windows has (slim reader/writer locks begin with Vista), and
-// its holder. Defined at namespace scope with an early init_priority, it is set up when the
+// its holder. Defined at namespace scope with MERUVIA_EARLY_INIT, it is set up when the
 // module loads, before the module-level objects that may take it.
 #pragma once
 
@@ -29,6 +29,3 @@ public:
 private:
     CriticalSection& section_;
 };
-
-// Constructed before the module's other objects.
-#define MERUVIA_EARLY_INIT __attribute__((init_priority(101)))

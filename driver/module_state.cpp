@@ -1,6 +1,7 @@
 #include "driver/module_state.h"
 
 #include "driver/critical_section.h"
+#include "driver/early_init.h"
 
 namespace {
 

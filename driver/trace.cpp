@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "driver/critical_section.h"
+#include "driver/early_init.h"
 
 TraceMode g_traceMode = TraceMode::Off;
 

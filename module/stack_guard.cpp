@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "driver/critical_section.h"
+#include "driver/early_init.h"
 
 // The names are the compiler's own: its canary code refers to them.
 extern "C" {

@@ -75,13 +75,11 @@ int main(int argc, char** argv) {
             unsigned baud = 0;
             int dataBits = 0, stopBits = 0, parity = 0;
             sscanf(line, "%*s %63s %u %d %d %d", port, &baud, &dataBits, &stopBits, &parity);
-            // A name longer than the host's field goes in cut, unterminated, as a host could.
-            if (!MakePortConfig(port, baud, static_cast<uint16_t>(dataBits), static_cast<int16_t>(stopBits),
-                                static_cast<uint16_t>(parity), pc)) {
-                MakePortConfig("", baud, static_cast<uint16_t>(dataBits), static_cast<int16_t>(stopBits),
-                               static_cast<uint16_t>(parity), pc);
-                memcpy(pc.szPortName, port, sizeof pc.szPortName);
-            }
+            MakePortConfig("", baud, static_cast<uint16_t>(dataBits), static_cast<int16_t>(stopBits),
+                           static_cast<uint16_t>(parity), pc);
+            // The name as given; one longer than the host's field goes in cut and
+            // unterminated, as a host could pass it.
+            memcpy(pc.szPortName, port, strnlen(port, sizeof pc.szPortName));
             printf("open %d\n", config->OpenPort(0, &pc));
         } else if (strcmp(command, "adopt") == 0) {
             sscanf(line, "%*s %63s", port);

@@ -9,6 +9,7 @@
 #include "console.h"
 #include "driver_session.h"
 #include "file_version.h"
+#include "host/host_interfaces.h"
 #include "registration.h"
 
 namespace {
@@ -50,14 +51,14 @@ std::string Format(const char* format, const std::string& a = "", const std::str
 }
 
 void CheckRegistration(Report& report, const HostTexts& t) {
-    const std::wstring classKey = std::wstring(L"CLSID\\") + kClassIdText;
+    const std::wstring classKey = std::wstring(L"CLSID\\") + kMeruviaClassIdTextW;
     std::wstring value;
-    if (!ReadClassesValue(std::wstring(kProgIdText) + L"\\CLSID", value))
+    if (!ReadClassesValue(std::wstring(kMeruviaProgIdW) + L"\\CLSID", value))
         report.Problem(kNoDriver, t.docProgIdMissing);
-    else if (_wcsicmp(value.c_str(), kClassIdText) != 0)
+    else if (_wcsicmp(value.c_str(), kMeruviaClassIdTextW) != 0)
         report.Problem(kNoDriver, Format(t.docProgIdOther, Utf8(value.c_str())));
     else
-        report.Ok(Format(t.docProgId, Utf8(kClassIdText)));
+        report.Ok(Format(t.docProgId, Utf8(kMeruviaClassIdTextW)));
 
     // The class key is the one 64-bit Windows keeps apart for 32-bit programs.
     if (!ReadClassesValue(classKey + L"\\ProgID", value)) {
@@ -66,7 +67,7 @@ void CheckRegistration(Report& report, const HostTexts& t) {
             report.Warn(t.docOnly64);
         return;
     }
-    if (_wcsicmp(value.c_str(), kProgIdText) != 0)
+    if (_wcsicmp(value.c_str(), kMeruviaProgIdW) != 0)
         report.Problem(kNoDriver, Format(t.docClassBackWrong, Utf8(value.c_str())));
     else
         report.Ok(t.docClassBack);

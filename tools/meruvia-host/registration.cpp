@@ -5,8 +5,6 @@
 #include "console.h"
 #include "host/host_interfaces.h"
 
-const wchar_t* const kClassIdText = kMeruviaClassIdTextW;
-const wchar_t* const kProgIdText = kMeruviaProgIdW;
 
 bool RegisterDll(const std::string& dllUtf8, const HostTexts& t) {
     HMODULE module = LoadLibraryW(Wide(dllUtf8).c_str());
@@ -51,7 +49,7 @@ bool ClassIn64BitView() {
     if (!IsWow64Process(GetCurrentProcess(), &wow64) || !wow64)
         return false;
     HKEY h;
-    const std::wstring key = std::wstring(L"Software\\Classes\\CLSID\\") + kClassIdText;
+    const std::wstring key = std::wstring(L"Software\\Classes\\CLSID\\") + kMeruviaClassIdTextW;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &h) != ERROR_SUCCESS)
         return false;
     RegCloseKey(h);
@@ -97,16 +95,16 @@ bool PointsAt(const std::wstring& key, const wchar_t* expected, const HostTexts&
 } // namespace
 
 int UnregisterDriver(const HostTexts& t) {
-    const std::wstring progId = kProgIdText;
-    const std::wstring classKey = std::wstring(L"CLSID\\") + kClassIdText;
+    const std::wstring progId = kMeruviaProgIdW;
+    const std::wstring classKey = std::wstring(L"CLSID\\") + kMeruviaClassIdTextW;
     // Children before parents, and each side only where it points at the other.
     std::wstring keys[5];
     int count = 0;
-    if (PointsAt(progId + L"\\CLSID", kClassIdText, t)) {
+    if (PointsAt(progId + L"\\CLSID", kMeruviaClassIdTextW, t)) {
         keys[count++] = progId + L"\\CLSID";
         keys[count++] = progId;
     }
-    if (PointsAt(classKey + L"\\ProgID", kProgIdText, t)) {
+    if (PointsAt(classKey + L"\\ProgID", kMeruviaProgIdW, t)) {
         keys[count++] = classKey + L"\\ProgID";
         keys[count++] = classKey + L"\\InProcServer32";
         keys[count++] = classKey;

@@ -6,8 +6,6 @@
 
 #include "texts.h"
 
-extern const wchar_t* const kClassIdText; // the driver's class id, as the registry holds it
-extern const wchar_t* const kProgIdText;  // its ProgID
 
 // Loads the DLL and calls its DllRegisterServer; says what happened. True on success.
 bool RegisterDll(const std::string& dllUtf8, const HostTexts& t);
