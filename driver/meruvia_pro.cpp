@@ -88,51 +88,36 @@ int32_t CMeruviaPro::OpenPort(uint32_t, const PortConfig* config) {
         // A setting no port takes: refused before any port is touched.
         SetLastError(ERROR_INVALID_PARAMETER);
         if (TraceOn())
-            TraceOpen(name, config, false);
+            TraceOpen(name, config, false, ERROR_INVALID_PARAMETER);
         return 0;
     }
-    const SerialHandle port = OpenSerialPort(name, settings);
+    const SerialOpenResult result = m_port.Open(name, settings);
     if (TraceOn())
-        TraceOpen(name, config, port != kNoSerialHandle);
-    if (port == kNoSerialHandle)
-        return 0;
-    ReleasePortOpenedHere();
-    m_hComm = port;
-    m_bPortOpenedHere = true;
-    return 1;
+        TraceOpen(name, config, result.opened(), result.systemError);
+    return result.opened() ? 1 : 0;
 }
 
 int32_t CMeruviaPro::ClosePort() {
-    if (m_hComm != kNoSerialHandle) {
+    if (m_port.Close())
         TraceLine(this, "port closed");
-        CloseSerialPort(m_hComm);
-        m_hComm = kNoSerialHandle;
-    }
-    m_bPortOpenedHere = false;
     return 1;
 }
 
 int32_t CMeruviaPro::SetPortHandle(const PortHandleRecord* record) {
     const SerialHandle adopted = static_cast<SerialHandle>(record->hPort);
-    if (adopted != m_hComm)
-        ReleasePortOpenedHere();
+    if (m_port.Adopt(adopted))
+        TraceLine(this, "port closed: replaced or released");
     TraceLine(this, "port handle %p adopted from the host", static_cast<void*>(adopted));
-    m_hComm = adopted;
-    m_bPortOpenedHere = false;
     return 1;
 }
 
 void CMeruviaPro::ReleasePortOpenedHere() {
-    if (!m_bPortOpenedHere)
-        return;
-    TraceLine(this, "port closed: replaced or released");
-    CloseSerialPort(m_hComm);
-    m_hComm = kNoSerialHandle;
-    m_bPortOpenedHere = false;
+    if (m_port.ReleaseOpenedHere())
+        TraceLine(this, "port closed: replaced or released");
 }
 
 int32_t CMeruviaPro::WritePort(const uint8_t* data, int32_t length) {
-    if (data == nullptr || length <= 0 || m_hComm == kNoSerialHandle)
+    if (data == nullptr || length <= 0 || !m_port.held())
         return 0;
     // The bytes go out from a private, terminated copy, as they always have: a port driver
     // that reads past the length or holds on to the buffer never sees the caller's memory.
@@ -145,7 +130,7 @@ int32_t CMeruviaPro::WritePort(const uint8_t* data, int32_t length) {
     LARGE_INTEGER start = {};
     if (TraceOn())
         QueryPerformanceCounter(&start);
-    const int32_t written = g_pfnWriteSerialPort(m_hComm, copy, length);
+    const int32_t written = g_pfnWriteSerialPort(m_port.handle(), copy, length);
     if (TraceOn())
         TraceWrite(copy, length, written, start);
     HeapFree(GetProcessHeap(), 0, copy);
@@ -153,13 +138,12 @@ int32_t CMeruviaPro::WritePort(const uint8_t* data, int32_t length) {
 }
 
 // The settings as the host gave them, so that a refused value shows as it was.
-void CMeruviaPro::TraceOpen(const char* name, const PortConfig* config, bool opened) {
+void CMeruviaPro::TraceOpen(const char* name, const PortConfig* config, bool opened, DWORD error) {
     const unsigned parityCode = config->nParity & 0xFFu;
     const char parity = parityCode < sizeof kParityLetters - 1 ? kParityLetters[parityCode] : '?';
     const int stopBits = MapStopBits(config->nStopBits) == StopBits::Two ? 2 : 1;
     const unsigned long baud = config->nBaudRate;
     const unsigned dataBits = config->nDataBits & 0xFFu;
-    const DWORD error = GetLastError();
     char shownName[4 * sizeof config->szPortName];
     HostTextToUtf8(name, sizeof config->szPortName, shownName, sizeof shownName);
     if (opened) {

@@ -8,7 +8,7 @@
 #include "driver/cmd_target.h"
 #include "host/host_interfaces.h"
 #include "host/host_records.h"
-#include "serial/serial_link.h"
+#include "serial/serial_port.h"
 
 class CMeruviaPro;
 inline size_t MeruviaProConfigOffset();
@@ -74,16 +74,15 @@ public:
     // 0 is also "register name wrong": a host that asks for the text before any refusal
     // gets that text, as it always has, since no success clears the code either.
     int32_t m_nErrorCode = 0;
-    SerialHandle m_hComm = kNoSerialHandle;
     XDriverConfig m_xDriverConfig;
     XDriverIo m_xDriverIo;
-    // Whether m_hComm came from OpenPort: such a port is closed when it is replaced or the
-    // object goes away; a port the host handed over is closed only by ClosePort.
-    bool m_bPortOpenedHere = false;
+    // Opened by OpenPort (closed when replaced or when the object goes away) or handed over
+    // by SetPortHandle (closed only by ClosePort).
+    SerialPort m_port;
 
 private:
     void ReleasePortOpenedHere();
-    void TraceOpen(const char* name, const PortConfig* config, bool opened);
+    void TraceOpen(const char* name, const PortConfig* config, bool opened, DWORD error);
     void TraceWrite(const uint8_t* frame, int32_t length, int32_t written, LARGE_INTEGER start);
 };
 

@@ -60,10 +60,28 @@ inline StopBits MapStopBits(int16_t hostStopBits) {
 // Each write may take this long per byte before it gives up.
 constexpr uint32_t kWriteTimeoutPerByteMs = 60;
 
+// Why a port did not open.
+enum class SerialOpenFailure : uint8_t {
+    None,            // it opened
+    NoSuchPort,      // no device by that name (or a name too long to be one)
+    InUse,           // another program holds it
+    NotSerial,       // the name is a device, but not a serial line
+    SettingsRefused, // it opened, but refused the line settings
+    Other,           // anything else: systemError says what
+};
+
+struct SerialOpenResult {
+    SerialHandle port;        // kNoSerialHandle unless failure is None
+    SerialOpenFailure failure;
+    uint32_t systemError;     // the platform's code behind the failure (GetLastError, errno)
+
+    bool opened() const { return failure == SerialOpenFailure::None; }
+};
+
 // Opens the device (on Windows "//./" + name) for exclusive reading and writing, applies
-// the settings, clears both directions and sets the write time-out. Returns kNoSerialHandle
-// when the device cannot be opened or refuses the settings; nothing is left open then.
-SerialHandle OpenSerialPort(const char* name, const LineSettings& settings);
+// the settings, clears both directions and sets the write time-out. On failure nothing is
+// left open, the result says why, and (on Windows) the thread's last error is the code.
+SerialOpenResult OpenSerialPort(const char* name, const LineSettings& settings);
 
 void CloseSerialPort(SerialHandle port);
 

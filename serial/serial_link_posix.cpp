@@ -100,21 +100,40 @@ int64_t NowMs() {
     return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
+SerialOpenResult NotOpened(int fd, SerialOpenFailure failure, int error) {
+    if (fd >= 0)
+        close(fd);
+    return {-1, failure, static_cast<uint32_t>(error)};
+}
+
 } // namespace
 
-SerialHandle OpenSerialPort(const char* name, const LineSettings& settings) {
+SerialOpenResult OpenSerialPort(const char* name, const LineSettings& settings) {
     const int fd = open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
+    if (fd < 0) {
+        const int error = errno;
+        const bool absent = error == ENOENT || error == ENOTDIR || error == ENAMETOOLONG || error == ENXIO ||
+                            error == ENODEV;
+        return NotOpened(fd, absent ? SerialOpenFailure::NoSuchPort
+                             : error == EBUSY ? SerialOpenFailure::InUse
+                                              : SerialOpenFailure::Other,
+                         error);
+    }
+    if (!isatty(fd))
+        return NotOpened(fd, SerialOpenFailure::NotSerial, ENOTTY);
     // TIOCEXCL keeps other openers out (except privileged ones); the lock covers those
     // that cooperate.
-    if (!isatty(fd) || flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0 ||
-        !ApplySettings(fd, settings)) {
-        close(fd);
-        return -1;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        return NotOpened(fd, error == EWOULDBLOCK ? SerialOpenFailure::InUse : SerialOpenFailure::Other, error);
     }
+    if (ioctl(fd, TIOCEXCL) != 0)
+        return NotOpened(fd, SerialOpenFailure::Other, errno);
+    errno = 0; // a setting this system has no flag for sets none
+    if (!ApplySettings(fd, settings))
+        return NotOpened(fd, SerialOpenFailure::SettingsRefused, errno == 0 ? EINVAL : errno);
     tcflush(fd, TCIOFLUSH);
-    return fd;
+    return {fd, SerialOpenFailure::None, 0};
 }
 
 void CloseSerialPort(SerialHandle port) {

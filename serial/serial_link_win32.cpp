@@ -42,23 +42,42 @@ BYTE ToDcbStopBits(StopBits stopBits) {
     return ONESTOPBIT;
 }
 
+SerialOpenFailure FailureOfCreateFile(DWORD error) {
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_FILENAME_EXCED_RANGE: return SerialOpenFailure::NoSuchPort;
+    // A port is opened without sharing, so a port held elsewhere answers "access denied".
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION: return SerialOpenFailure::InUse;
+    default: return SerialOpenFailure::Other;
+    }
+}
+
+// The result for a port that did not open; the thread's last error says the same.
+SerialOpenResult NotOpened(SerialOpenFailure failure, DWORD error) {
+    SetLastError(error);
+    return {INVALID_HANDLE_VALUE, failure, error};
+}
+
 } // namespace
 
-SerialHandle OpenSerialPort(const char* name, const LineSettings& settings) {
+SerialOpenResult OpenSerialPort(const char* name, const LineSettings& settings) {
     static const char kDevicePrefix[] = "//./";
     constexpr size_t kMaxName = 64;
     const size_t nameLen = strnlen(name, kMaxName + 1);
-    if (nameLen > kMaxName) {
-        SetLastError(ERROR_FILENAME_EXCED_RANGE);
-        return INVALID_HANDLE_VALUE;
-    }
+    if (nameLen > kMaxName)
+        return NotOpened(SerialOpenFailure::NoSuchPort, ERROR_FILENAME_EXCED_RANGE);
     char path[sizeof kDevicePrefix + kMaxName] = {};
     memcpy(path, kDevicePrefix, sizeof kDevicePrefix - 1);
     memcpy(path + sizeof kDevicePrefix - 1, name, nameLen);
     HANDLE port = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (port == INVALID_HANDLE_VALUE)
-        return INVALID_HANDLE_VALUE;
+    if (port == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        return NotOpened(FailureOfCreateFile(error), error);
+    }
 
     // Only SetCommState decides whether the port is usable. The other set-up calls are
     // advice a port may decline (a USB adapter without queue sizes, a virtual port without
@@ -75,10 +94,9 @@ SerialHandle OpenSerialPort(const char* name, const LineSettings& settings) {
     dcb.Parity = ToDcbParity(settings.parity);
     dcb.StopBits = ToDcbStopBits(settings.stopBits);
     if (!g_pfnSetCommState(port, &dcb)) {
-        const DWORD refused = GetLastError(); // why, for whoever traces the failure
+        const DWORD refused = GetLastError();
         CloseHandle(port);
-        SetLastError(refused);
-        return INVALID_HANDLE_VALUE;
+        return NotOpened(SerialOpenFailure::SettingsRefused, refused);
     }
 
     SetCommMask(port, kEventMask);
@@ -86,7 +104,7 @@ SerialHandle OpenSerialPort(const char* name, const LineSettings& settings) {
     // Reads return at once; a write of n bytes gives up after 60 * n ms.
     COMMTIMEOUTS timeouts = {MAXDWORD, 0, 0, kWriteTimeoutPerByteMs, 0};
     SetCommTimeouts(port, &timeouts);
-    return port;
+    return {port, SerialOpenFailure::None, ERROR_SUCCESS};
 }
 
 void CloseSerialPort(SerialHandle port) {

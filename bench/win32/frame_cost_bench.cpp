@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
     // The port set up exactly as the driver sets it up, then handed to it, so that the
     // driver and the bare write below use the same handle.
     const LineSettings settings = {115200, DataBits::Eight, Parity::None, StopBits::One};
-    const PortHandleRecord port = {OpenSerialPort(argv[1], settings)};
+    const PortHandleRecord port = {OpenSerialPort(argv[1], settings).port};
     if (port.hPort == INVALID_HANDLE_VALUE) {
         fprintf(stderr, "cannot open %s\n", argv[1]);
         return 1;

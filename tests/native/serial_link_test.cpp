@@ -1,11 +1,15 @@
 // The POSIX serial backend on real pseudo-terminals.
 #include "serial/serial_link.h"
+#include "serial/serial_port.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/wait.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <string>
 
 #include "pty_pair.h"
@@ -18,6 +22,11 @@ class SerialLink : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(pty_.ok()); }
     void TearDown() override { CloseSerialPort(port_); }
+
+    // The port, or kNoSerialHandle when it did not open.
+    SerialHandle Open(const LineSettings& settings = k9600_8N1) {
+        return OpenSerialPort(pty_.path().c_str(), settings).port;
+    }
 
     PtyPair pty_;
     SerialHandle port_ = kNoSerialHandle;
@@ -41,7 +50,7 @@ TEST_F(SerialLink, LineSettingsReachThePort) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.settings.baudRate);
-        const SerialHandle port = OpenSerialPort(pty_.path().c_str(), c.settings);
+        const SerialHandle port = Open(c.settings);
         ASSERT_NE(kNoSerialHandle, port);
         const termios t = pty_.SlaveSettings();
         EXPECT_EQ(c.speed, cfgetospeed(&t));
@@ -51,15 +60,34 @@ TEST_F(SerialLink, LineSettingsReachThePort) {
     }
 }
 
-TEST_F(SerialLink, RefusesWhatThePortCannotDo) {
+// Each refusal says why, leaves nothing open and hands back no port.
+TEST_F(SerialLink, RefusalsSayWhy) {
     const LineSettings noSuchSpeed = {12345, DataBits::Eight, Parity::None, StopBits::One};
-    EXPECT_EQ(kNoSerialHandle, OpenSerialPort(pty_.path().c_str(), noSuchSpeed));
-    EXPECT_EQ(kNoSerialHandle, OpenSerialPort("/dev/no-such-serial-port", k9600_8N1));
-    EXPECT_EQ(kNoSerialHandle, OpenSerialPort("/dev/null", k9600_8N1)) << "not a terminal";
+    const std::string tooLong = "/dev/" + std::string(5000, 'x');
+    struct Case {
+        const char* what;
+        std::string name;
+        LineSettings settings;
+        SerialOpenFailure failure;
+        int error;
+    } const cases[] = {
+        {"speed", pty_.path(), noSuchSpeed, SerialOpenFailure::SettingsRefused, EINVAL},
+        {"absent", "/dev/no-such-serial-port", k9600_8N1, SerialOpenFailure::NoSuchPort, ENOENT},
+        {"long name", tooLong, k9600_8N1, SerialOpenFailure::NoSuchPort, ENAMETOOLONG},
+        {"not a terminal", "/dev/null", k9600_8N1, SerialOpenFailure::NotSerial, ENOTTY},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const SerialOpenResult result = OpenSerialPort(c.name.c_str(), c.settings);
+        EXPECT_FALSE(result.opened());
+        EXPECT_EQ(kNoSerialHandle, result.port);
+        EXPECT_EQ(c.failure, result.failure);
+        EXPECT_EQ(static_cast<uint32_t>(c.error), result.systemError) << strerror(static_cast<int>(result.systemError));
+    }
 }
 
 TEST_F(SerialLink, BytesArriveAsTheyAre) {
-    port_ = OpenSerialPort(pty_.path().c_str(), k9600_8N1);
+    port_ = Open();
     ASSERT_NE(kNoSerialHandle, port_);
     const std::string frame = "=005.10-\n\r";
     EXPECT_EQ(static_cast<int32_t>(frame.size()),
@@ -69,16 +97,18 @@ TEST_F(SerialLink, BytesArriveAsTheyAre) {
 }
 
 TEST_F(SerialLink, HeldExclusively) {
-    port_ = OpenSerialPort(pty_.path().c_str(), k9600_8N1);
+    port_ = Open();
     ASSERT_NE(kNoSerialHandle, port_);
-    EXPECT_EQ(kNoSerialHandle, OpenSerialPort(pty_.path().c_str(), k9600_8N1));
+    const SerialOpenResult again = OpenSerialPort(pty_.path().c_str(), k9600_8N1);
+    EXPECT_EQ(kNoSerialHandle, again.port);
+    EXPECT_EQ(SerialOpenFailure::InUse, again.failure);
 }
 
 // Nobody reads the master: the line's buffer fills, and then a write must give up after
 // 60 ms per byte: not hang the caller, and not give up early either (a display that is
 // merely slow must get its frame).
 TEST_F(SerialLink, StalledLineGivesUpAfterTheTimeOut) {
-    port_ = OpenSerialPort(pty_.path().c_str(), k9600_8N1);
+    port_ = Open();
     ASSERT_NE(kNoSerialHandle, port_);
     const uint8_t frame[8] = {'=', '0', '0', '0', '.', '0', '0', '0'};
     bool stalled = false;
@@ -99,19 +129,19 @@ TEST_F(SerialLink, StalledLineGivesUpAfterTheTimeOut) {
 
 TEST_F(SerialLink, OpeningClearsWhatWaitsOnTheLine) {
     ASSERT_TRUE(pty_.SendFromFarEnd("stale input"));
-    port_ = OpenSerialPort(pty_.path().c_str(), k9600_8N1);
+    port_ = Open();
     ASSERT_NE(kNoSerialHandle, port_);
     EXPECT_EQ(0, pty_.PendingAtPort()) << "bytes received before the open are dropped";
 }
 
 TEST_F(SerialLink, RefusedSettingsLeaveThePortFree) {
-    EXPECT_EQ(kNoSerialHandle, OpenSerialPort(pty_.path().c_str(), {12345, DataBits::Eight, Parity::None, StopBits::One}));
-    port_ = OpenSerialPort(pty_.path().c_str(), k9600_8N1);
+    EXPECT_EQ(kNoSerialHandle, Open({12345, DataBits::Eight, Parity::None, StopBits::One}));
+    port_ = Open();
     EXPECT_NE(kNoSerialHandle, port_) << "nothing still holds the line";
 }
 
 TEST_F(SerialLink, ClosedFarEndFails) {
-    port_ = OpenSerialPort(pty_.path().c_str(), k9600_8N1);
+    port_ = Open();
     ASSERT_NE(kNoSerialHandle, port_);
     pty_.CloseMaster();
     const uint8_t frame[8] = {'=', '0', '0', '0', '.', '0', '0', '0'};
@@ -131,7 +161,7 @@ TEST_F(SerialLink, HeldByAnotherProcess) {
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        const SerialHandle held = OpenSerialPort(pty_.path().c_str(), k9600_8N1);
+        const SerialHandle held = Open();
         const char ok = held != kNoSerialHandle ? '1' : '0';
         (void)!write(ready[1], &ok, 1);
         char c;
@@ -141,14 +171,85 @@ TEST_F(SerialLink, HeldByAnotherProcess) {
     char ok = 0;
     ASSERT_EQ(1, read(ready[0], &ok, 1));
     ASSERT_EQ('1', ok);
-    EXPECT_EQ(kNoSerialHandle, OpenSerialPort(pty_.path().c_str(), k9600_8N1));
+    EXPECT_EQ(SerialOpenFailure::InUse, OpenSerialPort(pty_.path().c_str(), k9600_8N1).failure);
     (void)!write(release[1], "x", 1);
     int status = 0;
     waitpid(child, &status, 0);
-    port_ = OpenSerialPort(pty_.path().c_str(), k9600_8N1);
+    port_ = Open();
     EXPECT_NE(kNoSerialHandle, port_) << "free again once the other process let go";
     for (int fd : {ready[0], ready[1], release[0], release[1]})
         close(fd);
+}
+
+} // namespace
+
+namespace {
+
+// Who closes the port: one opened here is closed when replaced or released, one adopted
+// stays open until closed outright, and a port handed back as adopted is not closed.
+class HeldPort : public SerialLink {
+protected:
+    // Whether the descriptor is still open.
+    static bool IsOpen(SerialHandle port) { return fcntl(port, F_GETFD) != -1; }
+    bool Writes(const SerialPort& port) {
+        static const uint8_t kFrame[8] = {'=', '0', '0', '0', '.', '0', '0', '0'};
+        return WriteSerialPort(port.handle(), kFrame, 8) == 8 && pty_.Read(8).size() == 8;
+    }
+};
+
+TEST_F(HeldPort, AdoptingTheVeryPortOpenedHereKeepsItOpen) {
+    SerialPort port;
+    ASSERT_TRUE(port.Open(pty_.path().c_str(), k9600_8N1).opened());
+    const SerialHandle opened = port.handle();
+    EXPECT_FALSE(port.Adopt(opened)) << "nothing closed";
+    EXPECT_FALSE(port.openedHere());
+    EXPECT_TRUE(Writes(port));
+    EXPECT_FALSE(port.ReleaseOpenedHere()) << "the host's now";
+    EXPECT_TRUE(IsOpen(opened));
+    EXPECT_TRUE(port.Close());
+    EXPECT_FALSE(IsOpen(opened));
+}
+
+TEST_F(HeldPort, AdoptingAnotherPortClosesTheOneOpenedHere) {
+    SerialPort port;
+    ASSERT_TRUE(port.Open(pty_.path().c_str(), k9600_8N1).opened());
+    const SerialHandle opened = port.handle();
+    PtyPair other;
+    ASSERT_TRUE(other.ok());
+    const SerialHandle hosts = OpenSerialPort(other.path().c_str(), k9600_8N1).port;
+    ASSERT_NE(kNoSerialHandle, hosts);
+    EXPECT_TRUE(port.Adopt(hosts));
+    EXPECT_FALSE(IsOpen(opened));
+    {
+        SerialPort released;
+        released.Adopt(hosts);
+    }
+    EXPECT_TRUE(IsOpen(hosts)) << "going away leaves the host's port open";
+    CloseSerialPort(hosts);
+}
+
+TEST_F(HeldPort, FailedOpenKeepsThePortHeld) {
+    SerialPort port;
+    ASSERT_TRUE(port.Open(pty_.path().c_str(), k9600_8N1).opened());
+    const SerialHandle opened = port.handle();
+    EXPECT_EQ(SerialOpenFailure::NoSuchPort, port.Open("/dev/no-such-serial-port", k9600_8N1).failure);
+    EXPECT_EQ(opened, port.handle());
+    EXPECT_TRUE(port.openedHere());
+    EXPECT_TRUE(Writes(port));
+}
+
+TEST_F(HeldPort, ReopeningReplacesAndFreesTheLine) {
+    SerialHandle first = kNoSerialHandle;
+    {
+        SerialPort port;
+        ASSERT_TRUE(port.Open(pty_.path().c_str(), k9600_8N1).opened());
+        first = port.handle();
+        PtyPair other;
+        ASSERT_TRUE(port.Open(other.path().c_str(), k9600_8N1).opened());
+        EXPECT_FALSE(IsOpen(first)) << "the port opened before is closed";
+    }
+    port_ = Open();
+    EXPECT_NE(kNoSerialHandle, port_) << "nothing still holds the first line";
 }
 
 } // namespace

@@ -72,6 +72,14 @@ OptionResult TakeLineOption(int argc, char** argv, int& i, LineOptions& line) {
     return OptionResult::Taken;
 }
 
+LineSettings ToLineSettings(const LineOptions& line) {
+    LineSettings settings = {static_cast<uint32_t>(line.baud), DataBits::Eight, Parity::None,
+                             MapStopBits(static_cast<int16_t>(line.stopBits))};
+    MapDataBits(static_cast<uint16_t>(line.dataBits), settings.dataBits);
+    MapParity(static_cast<uint16_t>(line.parity), settings.parity);
+    return settings;
+}
+
 std::string LineSummary(const LineOptions& line) {
     return std::to_string(line.baud) + " " + std::to_string(line.dataBits) + kParityLetters[line.parity] +
            std::to_string(line.stopBits);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "display/display_frame.h"
+#include "serial/serial_link.h"
 
 // The serial line, as the host's port settings give it.
 struct LineOptions {
@@ -30,6 +31,9 @@ OptionResult TakeLineOption(int argc, char** argv, int& i, LineOptions& line);
 
 // The names of the parities, by host code.
 extern const char* const kParityNames[5];
+// The settings in the serial link's terms. The options allow only settings that map: the
+// same host codes the driver gets.
+LineSettings ToLineSettings(const LineOptions& line);
 // "8N1"-style summary of the settings.
 std::string LineSummary(const LineOptions& line);
 

@@ -11,6 +11,7 @@
 #include "file_version.h"
 #include "host/host_interfaces.h"
 #include "registration.h"
+#include "serial/serial_link.h"
 
 namespace {
 
@@ -139,34 +140,27 @@ void CheckPorts(Report& report, const HostTexts& t) {
     report.Ok(Format(t.docPorts, list));
 }
 
-// Why the port will not open with these settings, in the system's own words.
+// Why the port will not open with these settings, in the system's own words: the port is
+// set up exactly as the driver sets it up.
 void DiagnosePort(Report& report, const LineOptions& line, bool driverCreated, const HostTexts& t) {
-    const std::wstring path = L"\\\\.\\" + Wide(line.port);
-    HANDLE port = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (port == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-            report.Problem(kNoPort, Format(t.docPortMissing, line.port));
-        else if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION)
-            report.Problem(kNoPort, Format(t.docPortBusy, line.port));
+    const SerialOpenResult opened = OpenSerialPort(line.port.c_str(), ToLineSettings(line));
+    switch (opened.failure) {
+    case SerialOpenFailure::None:
+        CloseSerialPort(opened.port);
+        if (driverCreated) // it opens here but not through the driver
+            report.Problem(kNoPort, Format(t.docPortOther, line.port, "MERUVIA.DLL"));
         else
-            report.Problem(kNoPort, Format(t.docPortOther, line.port, SystemMessage(error)));
+            report.Ok(Format(t.docPortOpened, line.port, LineSummary(line)));
         return;
+    case SerialOpenFailure::NoSuchPort: report.Problem(kNoPort, Format(t.docPortMissing, line.port)); return;
+    case SerialOpenFailure::InUse: report.Problem(kNoPort, Format(t.docPortBusy, line.port)); return;
+    case SerialOpenFailure::SettingsRefused:
+        report.Problem(kNoPort, Format(t.docPortSettings, line.port, LineSummary(line), SystemMessage(opened.systemError)));
+        return;
+    case SerialOpenFailure::NotSerial:
+    case SerialOpenFailure::Other: break;
     }
-    DCB dcb = {};
-    dcb.DCBlength = sizeof dcb;
-    GetCommState(port, &dcb);
-    dcb.BaudRate = static_cast<DWORD>(line.baud);
-    dcb.ByteSize = static_cast<BYTE>(line.dataBits);
-    dcb.Parity = static_cast<BYTE>(line.parity);
-    dcb.StopBits = line.stopBits == 2 ? TWOSTOPBITS : ONESTOPBIT;
-    if (!SetCommState(port, &dcb))
-        report.Problem(kNoPort, Format(t.docPortSettings, line.port, LineSummary(line), SystemMessage(GetLastError())));
-    else if (driverCreated) // it opens here but not through the driver
-        report.Problem(kNoPort, Format(t.docPortOther, line.port, "MERUVIA.DLL"));
-    else
-        report.Ok(Format(t.docPortOpened, line.port, LineSummary(line)));
-    CloseHandle(port);
+    report.Problem(kNoPort, Format(t.docPortOther, line.port, SystemMessage(opened.systemError)));
 }
 
 } // namespace

@@ -159,21 +159,18 @@ int main(int argc, char** argv) {
         fputs("meruvia-send: --help lists the options\n", stderr);
         return rc;
     }
-    // The options allow only settings that map; the same host codes the driver gets.
-    LineSettings settings = {static_cast<uint32_t>(o.line.baud), DataBits::Eight, Parity::None,
-                             MapStopBits(static_cast<int16_t>(o.line.stopBits))};
-    MapDataBits(static_cast<uint16_t>(o.line.dataBits), settings.dataBits);
-    MapParity(static_cast<uint16_t>(o.line.parity), settings.parity);
-    errno = 0;
-    const SerialHandle port = OpenSerialPort(o.line.port.c_str(), settings);
-    if (port == kNoSerialHandle) {
-        const int error = errno;
+    const SerialOpenResult opened = OpenSerialPort(o.line.port.c_str(), ToLineSettings(o.line));
+    if (!opened.opened()) {
+        const int error = static_cast<int>(opened.systemError);
+        const char* why = opened.failure == SerialOpenFailure::InUse             ? "another program holds it"
+                          : opened.failure == SerialOpenFailure::SettingsRefused ? "the device does not accept these settings"
+                          : opened.failure == SerialOpenFailure::NotSerial       ? "it is not a serial line"
+                                                                                 : strerror(error);
         fprintf(stderr, "meruvia-send: cannot open %s at %s: %s\n", o.line.port.c_str(), LineSummary(o.line).c_str(),
-                error == 0                            ? "the device does not accept these settings"
-                : error == EWOULDBLOCK || error == EBUSY ? "another program holds it"
-                                                         : strerror(error));
+                why);
         return kNoPort;
     }
+    const SerialHandle port = opened.port;
     printf("opened %s at %s\n", o.line.port.c_str(), LineSummary(o.line).c_str());
     Sender sender(port);
     return o.lampTest ? LampTest(sender, o.intervalMs) : SendValues(sender, o.values);
