@@ -82,6 +82,23 @@ ULONG CCmdTarget::ExternalRelease() {
     return static_cast<ULONG>(count);
 }
 
+ULONG CCmdTarget::ReleaseAboveOne() {
+    for (;;) {
+        const LONG count = m_dwRef;
+        if (count <= 1)
+            return static_cast<ULONG>(count);
+        if (InterlockedCompareExchange(&m_dwRef, count - 1, count) == count)
+            return static_cast<ULONG>(count - 1);
+    }
+}
+
+bool CCmdTarget::HoldUnlessReleased() {
+    if (m_dwRef == 0)
+        return false;
+    InterlockedIncrement(&m_dwRef);
+    return true;
+}
+
 HRESULT CCmdTarget::ExternalQueryInterface(REFIID iid, void** ppv) {
     if (ppv == nullptr)
         return E_POINTER;

@@ -42,6 +42,20 @@ public:
     ULONG ExternalRelease();
     HRESULT ExternalQueryInterface(REFIID iid, void** ppv);
 
+    // The references counted now: 1 from creation, plus one per AddRef, less one per Release.
+    LONG ReferenceCount() const { return m_dwRef; }
+    // Gives up the reference the object was created with, once the caller holds its own
+    // (never the last one: nothing is destroyed here).
+    void DropCreationReference() { InterlockedDecrement(&m_dwRef); }
+    // A release that never takes the count below one: for objects that live as long as the
+    // module, however many extra releases a client makes. Returns the new count.
+    ULONG ReleaseAboveOne();
+    // For the disconnect step: one more reference while the platform drops its connections,
+    // unless the object is already released (false then, and nothing changes).
+    bool HoldUnlessReleased();
+    // After the disconnect step: no reference counts any more.
+    void ForgetReferences() { m_dwRef = 0; }
+
     // The sub-object that answers iid, or null; adds no reference.
     void* GetInterface(REFIID iid);
 
@@ -52,7 +66,6 @@ public:
     void EnableAutomation() { m_bAutomationEnabled = true; }
     bool IsAutomationEnabled() const { return m_bAutomationEnabled; }
 
-    volatile LONG m_dwRef = 1;
     IUnknown* m_pOuterUnknown = nullptr; // never set: objects here cannot be aggregated
     DWORD_PTR m_xInnerUnknown = 0;       // 0 is what makes the class factory refuse aggregation
     COleDispatchImpl m_xDispatch;
@@ -69,6 +82,7 @@ protected:
 
 private:
     void* SubObjectAt(size_t offset);
+    volatile LONG m_dwRef = 1;
     const InterfaceMapEntry* m_pInterfaceMap;
     // The dispatch sub-object is absent until the class enables it.
     bool m_bAutomationEnabled = false;

@@ -32,15 +32,11 @@ const CRuntimeClass CMeruviaPro::kRuntimeClass = {
 
 CCmdTarget* CMeruviaPro::CreateObject() { return new CMeruviaPro; }
 
-CMeruviaPro::CMeruviaPro() : CCmdTarget(kInterfaceMap) {
-    EnableAutomation();
-    LockModule();
-}
+CMeruviaPro::CMeruviaPro() : CCmdTarget(kInterfaceMap) { EnableAutomation(); }
 
-CMeruviaPro::~CMeruviaPro() {
-    ReleasePortOpenedHere();
-    UnlockModule();
-}
+// The port is released here, while the trace can still name the object; the module lock
+// goes after it, last of all.
+CMeruviaPro::~CMeruviaPro() { ReleasePortOpenedHere(); }
 
 int32_t CMeruviaPro::GetRegisterTable(const char*, const RegisterEntry** rows, int32_t* count) {
     *rows = kRegisterTable;

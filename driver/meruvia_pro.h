@@ -6,6 +6,7 @@
 
 #include "addressing/register_table.h"
 #include "driver/cmd_target.h"
+#include "driver/module_state.h"
 #include "host/host_interfaces.h"
 #include "host/host_records.h"
 #include "serial/serial_port.h"
@@ -45,6 +46,10 @@ static_assert(sizeof(XDriverConfig) == sizeof(void*), "a sub-object is one table
 static_assert(sizeof(XDriverIo) == sizeof(void*), "a sub-object is one table pointer");
 
 class CMeruviaPro : public CCmdTarget {
+    // The object's first member: the module stays loaded from before anything of the
+    // object is set up until after everything of it is gone.
+    ModuleLock m_moduleLock;
+
 public:
     static const CRuntimeClass kRuntimeClass;
     // The run-time record's create function: a new object with one reference, or null
@@ -81,6 +86,7 @@ public:
     SerialPort m_port;
 
 private:
+
     void ReleasePortOpenedHere();
     void TraceOpen(const char* name, const PortConfig* config, bool opened, DWORD error);
     void TraceWrite(const uint8_t* frame, int32_t length, int32_t written, LARGE_INTEGER start);

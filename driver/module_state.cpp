@@ -1,15 +1,9 @@
 #include "driver/module_state.h"
 
-#include "driver/critical_section.h"
-#include "driver/early_init.h"
-
 namespace {
 
 // Constant-initialized, so it is ready before any module-level object is constructed.
 AFX_MODULE_STATE g_moduleState;
-
-// The class-factory records add themselves to the list as they are constructed.
-CriticalSection g_factoryListLock MERUVIA_EARLY_INIT;
 
 } // namespace
 
@@ -22,7 +16,3 @@ void LockModule() { InterlockedIncrement(&g_moduleState.m_nObjectCount); }
 // the next real lock. Reaching zero has nothing to do here: unloading is the platform's
 // decision, made after it asks DllCanUnloadNow.
 void UnlockModule() { InterlockedDecrement(&g_moduleState.m_nObjectCount); }
-
-FactoryListLock::FactoryListLock() { g_factoryListLock.Enter(); }
-
-FactoryListLock::~FactoryListLock() { g_factoryListLock.Leave(); }

@@ -1,14 +1,11 @@
-// The module-wide record: the module's handle, its list of class-factory records and the
-// count of what keeps the module loaded (live driver objects plus server locks).
+// The module-wide record: the module's handle and the count of what keeps the module
+// loaded (live driver objects plus server locks).
 #pragma once
 
 #include <windows.h>
 
-class COleObjectFactory;
-
 struct AFX_MODULE_STATE {
     HMODULE m_hModule = nullptr;
-    COleObjectFactory* m_pFirstFactory = nullptr;
     volatile LONG m_nObjectCount = 0;
 };
 
@@ -18,11 +15,11 @@ AFX_MODULE_STATE* AfxGetModuleState();
 void LockModule();
 void UnlockModule();
 
-// Holds the process-wide lock over the list of class-factory records.
-class FactoryListLock {
+// Keeps the module loaded for as long as it lives: a member of every driver object.
+class ModuleLock {
 public:
-    FactoryListLock();
-    ~FactoryListLock();
-    FactoryListLock(const FactoryListLock&) = delete;
-    FactoryListLock& operator=(const FactoryListLock&) = delete;
+    ModuleLock() { LockModule(); }
+    ~ModuleLock() { UnlockModule(); }
+    ModuleLock(const ModuleLock&) = delete;
+    ModuleLock& operator=(const ModuleLock&) = delete;
 };

@@ -50,9 +50,8 @@ HRESULT STDMETHODCALLTYPE COleDispatchImpl::Invoke(DISPID, REFIID riid, LCID, WO
 // Only acts when references are still counted: after a final release the count is 0.
 void STDMETHODCALLTYPE COleDispatchImpl::Disconnect() {
     CCmdTarget* self = owner();
-    if (self->m_dwRef == 0)
+    if (!self->HoldUnlessReleased()) // alive through the platform's calls
         return;
-    InterlockedIncrement(&self->m_dwRef); // keep the object alive through the platform's calls
     g_pfnCoDisconnectObject(self->GetControllingUnknown(), 0);
-    self->m_dwRef = 0;
+    self->ForgetReferences();
 }

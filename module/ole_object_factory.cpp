@@ -1,6 +1,7 @@
 #include "module/ole_object_factory.h"
 
 #include "driver/module_state.h"
+#include "module/factory_list.h"
 
 namespace {
 
@@ -25,28 +26,20 @@ COleObjectFactory::COleObjectFactory(REFCLSID clsid, const CRuntimeClass* classI
                                      BOOL instancePerObject, LPCSTR progId)
     : CCmdTarget(kInterfaceMap), m_classId(clsid), m_pClassInfo(classInfo),
       m_bInstancePerObject(instancePerObject), m_pszProgId(progId) {
-    FactoryListLock lock;
-    AFX_MODULE_STATE* state = AfxGetModuleState();
-    m_pNext = state->m_pFirstFactory;
-    state->m_pFirstFactory = this;
+    const FactoryListLock lock;
+    EnrollFactory(*this, lock);
 }
 
 COleObjectFactory::~COleObjectFactory() {
     // Never announced to the platform, so there is nothing to revoke.
     m_nRegistered = 0;
-    FactoryListLock lock;
-    for (COleObjectFactory** link = &AfxGetModuleState()->m_pFirstFactory; *link != nullptr;
-         link = &(*link)->m_pNext) {
-        if (*link == this) {
-            *link = m_pNext;
-            break;
-        }
-    }
+    const FactoryListLock lock;
+    WithdrawFactory(*this, lock);
 }
 
 BOOL COleObjectFactory::RegisterAll() {
-    FactoryListLock lock;
-    for (COleObjectFactory* f = AfxGetModuleState()->m_pFirstFactory; f != nullptr; f = f->m_pNext)
+    const FactoryListLock lock;
+    for (COleObjectFactory* f = FirstFactory(lock); f != nullptr; f = f->m_pNext)
         if (!IsNullClassId(f->m_classId))
             ++f->m_nRegistered;
     return TRUE;
@@ -54,15 +47,7 @@ BOOL COleObjectFactory::RegisterAll() {
 
 BOOL RegisterFactories() { return COleObjectFactory::RegisterAll(); }
 
-ULONG COleObjectFactory::ReleaseKeepingModuleReference() {
-    for (;;) {
-        const LONG count = m_dwRef;
-        if (count <= 1)
-            return static_cast<ULONG>(count);
-        if (InterlockedCompareExchange(&m_dwRef, count - 1, count) == count)
-            return static_cast<ULONG>(count - 1);
-    }
-}
+ULONG COleObjectFactory::ReleaseKeepingModuleReference() { return ReleaseAboveOne(); }
 
 // The class factory's own signature: the outer object is only looked at, never changed.
 // cppcheck-suppress constParameter
@@ -80,7 +65,7 @@ HRESULT COleObjectFactory::CreateInstance(IUnknown* outer, REFIID iid, void** pp
         if (hr == S_OK) {
             hr = object->ExternalQueryInterface(iid, ppv);
             if (hr == S_OK)
-                InterlockedDecrement(&object->m_dwRef); // the caller keeps the one reference
+                object->DropCreationReference(); // the caller keeps the one reference
         }
         if (hr != S_OK)
             delete object;

@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "driver/module_state.h"
+#include "module/factory_list.h"
 #include "module/module_seams.h"
 #include "module/ole_object_factory.h"
 
@@ -148,10 +149,9 @@ BOOL WriteRegistryList(const RegistryTemplate* list, size_t count,
 
 BOOL UpdateClassRegistry() {
     // Every record is visited, whatever happened to the one before.
-    FactoryListLock lock;
+    const FactoryListLock lock;
     BOOL all = TRUE;
-    for (const COleObjectFactory* f = AfxGetModuleState()->m_pFirstFactory; f != nullptr;
-         f = f->m_pNext)
+    for (const COleObjectFactory* f = FirstFactory(lock); f != nullptr; f = f->m_pNext)
         if (!RegisterFactory(*f))
             all = FALSE;
     return all;

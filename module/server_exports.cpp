@@ -4,14 +4,15 @@
 #include <ole2.h>
 
 #include "driver/module_state.h"
+#include "module/factory_list.h"
 #include "module/ole_object_factory.h"
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* ppv) {
     if (ppv == nullptr)
         return E_POINTER;
     *ppv = nullptr;
-    FactoryListLock lock;
-    for (COleObjectFactory* f = AfxGetModuleState()->m_pFirstFactory; f != nullptr; f = f->m_pNext) {
+    const FactoryListLock lock;
+    for (COleObjectFactory* f = FirstFactory(lock); f != nullptr; f = f->m_pNext) {
         if (f->m_nRegistered != 0 && IsEqualCLSID(f->m_classId, clsid))
             return f->ExternalQueryInterface(iid, ppv);
     }
@@ -23,9 +24,9 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* ppv) {
 STDAPI DllCanUnloadNow() {
     if (AfxGetModuleState()->m_nObjectCount != 0)
         return S_FALSE;
-    FactoryListLock lock;
-    for (COleObjectFactory* f = AfxGetModuleState()->m_pFirstFactory; f != nullptr; f = f->m_pNext)
-        if (f->m_dwRef > 1)
+    const FactoryListLock lock;
+    for (const COleObjectFactory* f = FirstFactory(lock); f != nullptr; f = f->m_pNext)
+        if (f->ReferenceCount() > 1)
             return S_FALSE;
     return S_OK;
 }

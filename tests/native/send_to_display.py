@@ -4,6 +4,7 @@ a Linux laptop and a USB serial adapter sees.
 
     send_to_display.py <meruvia-send> <meruvia-display>
 """
+import fcntl
 import os
 import subprocess
 import sys
@@ -13,26 +14,8 @@ import unittest
 SEND, DISPLAY = sys.argv[1:3]
 del sys.argv[1:3]
 
-LAMP_READINGS = ["888.888", "000.000", "111.111", "222.222", "333.333", "444.444", "555.555",
-                 "666.666", "777.777", "888.888", "999.999", "123.456", "---.---"]
-
-
-class Display:
-    def __init__(self, frames):
-        self.proc = subprocess.Popen([DISPLAY, "--pty", "--log", "--frames", str(frames), "--timeout", "20"],
-                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
-        first = self.proc.stdout.readline()
-        assert first.startswith("listening on "), first
-        self.path = first.split("listening on ")[1].strip()
-
-    def readings(self):
-        out, _ = self.proc.communicate(timeout=30)
-        return [line.split("reading ")[1] for line in out.splitlines() if " reading " in line]
-
-    def kill(self):
-        if self.proc.poll() is None:
-            self.proc.kill()
-            self.proc.communicate()
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "shared"))
+from display_simulator import LAMP_READINGS, DisplaySimulator  # noqa: E402
 
 
 def send(*args, stdin=None):
@@ -41,7 +24,7 @@ def send(*args, stdin=None):
 
 class SendToDisplay(unittest.TestCase):
     def display(self, frames):
-        display = Display(frames)
+        display = DisplaySimulator(DISPLAY, frames, timeout=20)
         self.addCleanup(display.kill)
         return display
 
@@ -101,8 +84,6 @@ class SendToDisplay(unittest.TestCase):
             (["--port", "/dev/null", "--baud", "19200x"], 1, "'19200x' is not a valid value for --baud"),
             (["--port", "/dev/null", "--baud", "0"], 1, "'0' is not a valid value for --baud"),
             (["--port", "/dev/null", "--interval", "-5", "--lamp-test"], 1, "--interval needs"),
-            (["--port", "/nonexistent/ttyUSB9", "1"], 4, "cannot open /nonexistent/ttyUSB9 at 9600 8N1"),
-            (["--port", "/dev/null", "1"], 4, "cannot open /dev/null"),
         ]
         for args, status, message in cases:
             with self.subTest(args=args):
@@ -110,6 +91,23 @@ class SendToDisplay(unittest.TestCase):
                 self.assertEqual(status, result.returncode, result.stderr)
                 self.assertIn(message, result.stderr)
 
+    def test_why_a_port_does_not_open(self):
+        free = self.display(frames=1)
+        taken = self.display(frames=1)
+        holder = os.open(taken.path, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+        self.addCleanup(os.close, holder)
+        fcntl.flock(holder, fcntl.LOCK_EX | fcntl.LOCK_NB)  # as another program holding the line
+        cases = [
+            ("/nonexistent/ttyUSB9", "9600", "cannot open /nonexistent/ttyUSB9 at 9600 8N1: No such file or directory"),
+            ("/dev/null", "9600", "cannot open /dev/null at 9600 8N1: it is not a serial line"),
+            (free.path, "12345", "cannot open %s at 12345 8N1: the device does not accept these settings" % free.path),
+            (taken.path, "9600", "cannot open %s at 9600 8N1: another program holds it" % taken.path),
+        ]
+        for port, baud, message in cases:
+            with self.subTest(port=port, baud=baud):
+                result = send("--port", port, "--baud", baud, "1")
+                self.assertEqual(4, result.returncode, result.stderr)
+                self.assertIn(message, result.stderr)
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

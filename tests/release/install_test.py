@@ -18,6 +18,9 @@ import time
 import unittest
 import zipfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "shared"))
+from display_simulator import DisplaySimulator  # noqa: E402
+
 ARCH, DIST, SIGNED_DIST, DISPLAY, SCRATCH, MAKE_VOLATILE_KEY = sys.argv[1:7]
 del sys.argv[1:7]
 
@@ -65,21 +68,9 @@ def linux_path(windows_path):
     return os.path.join(PREFIX, "drive_c", *windows_path[3:].split("\\"))
 
 
-class Display:
-    def __init__(self, com):
-        self.link = os.path.join(PREFIX, "dosdevices", com.lower())
-        self.proc = subprocess.Popen([DISPLAY, "--pty", "--link", self.link, "--log", "--frames", "1",
-                                      "--timeout", "30"], stdout=subprocess.PIPE, text=True)
-        assert self.proc.stdout.readline().startswith("listening on ")
-
-    def readings(self):
-        out, _ = self.proc.communicate(timeout=60)
-        return [line.split("reading ")[1] for line in out.splitlines() if " reading " in line]
-
-    def kill(self):
-        if self.proc.poll() is None:
-            self.proc.kill()
-            self.proc.communicate()
+def Display(com):
+    """The display simulator on COMn of the prefix, for one frame."""
+    return DisplaySimulator(DISPLAY, 1, link=os.path.join(PREFIX, "dosdevices", com.lower()))
 
 
 class Installer(unittest.TestCase):

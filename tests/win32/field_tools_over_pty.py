@@ -21,12 +21,11 @@ del sys.argv[1:7]
 # A test run may point the suite at another prefix (the 64-bit one) through the runner's variable.
 PREFIX = os.environ.get("MERUVIA_WINEPREFIX") or PREFIX
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from wine_line import DisplaySimulator, Line, chinese_locale_env, map_com  # noqa: E402
+from wine_line import Line, chinese_locale_env, display_on_com, map_com  # noqa: E402
+from display_simulator import LAMP_READINGS  # noqa: E402
 
 DLL = os.path.join(os.path.dirname(HOST), "MERUVIA.DLL")
 CLSID = "{93447081-C721-4469-8B89-46F355783C14}"
-LAMP_READINGS = ["888.888", "000.000", "111.111", "222.222", "333.333", "444.444", "555.555",
-                 "666.666", "777.777", "888.888", "999.999", "123.456", "---.---"]
 TRACE_FILE_LIMIT = 16 * 1024 * 1024
 TRACE_LINE = re.compile(r"^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} pid \d+ object [0-9A-Fa-f]+ \S")
 
@@ -81,7 +80,7 @@ class Case(unittest.TestCase):
         return line
 
     def display(self, com, frames):
-        display = DisplaySimulator(DISPLAY, PREFIX, com, frames)
+        display = display_on_com(DISPLAY, PREFIX, com, frames)
         self.cleanups.append(display.kill)
         return display
 

@@ -15,11 +15,12 @@ del sys.argv[1:5]
 # A test run may point the suite at another prefix (the 64-bit one) through the runner's variable.
 PREFIX = os.environ.get("MERUVIA_WINEPREFIX") or PREFIX
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from wine_line import DisplaySimulator, readings  # noqa: E402
+from wine_line import display_on_com  # noqa: E402
+from display_simulator import readings  # noqa: E402
 
 
 def Display(com, frames):
-    return DisplaySimulator(DISPLAY, PREFIX, com, frames)
+    return display_on_com(DISPLAY, PREFIX, com, frames)
 
 
 def host(*args, stdin=None):

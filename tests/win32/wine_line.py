@@ -9,7 +9,11 @@ import struct
 import subprocess
 import termios
 import time
+import sys
 import tty
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "shared"))
+from display_simulator import DisplaySimulator  # noqa: E402
 
 
 def holders(target):
@@ -80,35 +84,9 @@ class Line:
             os.unlink(self.link)
 
 
-class DisplaySimulator:
-    """meruvia-display on a pseudo-terminal of its own that the prefix maps to a COM port;
-    readings() waits for it to finish and gives what it showed."""
-
-    def __init__(self, display, prefix, com, frames):
-        self.link = os.path.join(prefix, "dosdevices", com.lower())
-        self.proc = subprocess.Popen(
-            [display, "--pty", "--link", self.link, "--log", "--frames", str(frames), "--timeout", "30"],
-            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
-        first = self.proc.stdout.readline()
-        assert first.startswith("listening on "), first
-
-    def finish(self, timeout=60):
-        out, err = self.proc.communicate(timeout=timeout)
-        return out.splitlines(), err
-
-    def readings(self, timeout=60):
-        lines, _ = self.finish(timeout)
-        return readings(lines)
-
-    def kill(self):
-        if self.proc.poll() is None:
-            self.proc.kill()
-            self.proc.communicate()
-
-
-def readings(lines):
-    """The readings in the simulator's log lines."""
-    return [line.split("reading ")[1] for line in lines if " reading " in line]
+def display_on_com(display, prefix, com, frames):
+    """The display simulator on a line the prefix maps to COMn."""
+    return DisplaySimulator(display, frames, link=os.path.join(prefix, "dosdevices", com.lower()))
 
 
 def map_com(prefix, com, target):
