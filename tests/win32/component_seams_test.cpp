@@ -16,6 +16,7 @@
 #include "driver/ole_dispatch_impl.h"
 #include "host/host_interfaces.h"
 #include "host/one_value_block.h"
+#include "host/port_config.h"
 #include "module/module_seams.h"
 #include "module/ole_object_factory.h"
 #include "module/self_registration.h"
@@ -168,6 +169,26 @@ TEST(PortSettings, DeviceControlBlockByteForByte) {
                     EXPECT_EQ(0, memcmp(&expected, &g_dcbGiven, sizeof expected))
                         << baud << " " << dataBits << " " << parity << " " << stopBits;
                 }
+}
+
+// The host may hand back the very port the driver opened: it stays open, now the host's,
+// and frames still go out on it.
+TEST(PortSettings, PortHandedBackByTheHostStaysOpen) {
+    const SeamOverride<BOOL(WINAPI*)(HANDLE, LPDCB)> accept(g_pfnSetCommState, RecordCommState);
+    CMeruviaPro* driver = static_cast<CMeruviaPro*>(CMeruviaPro::CreateObject());
+    ASSERT_NE(nullptr, driver);
+    PortConfig config;
+    ASSERT_TRUE(MakePortConfig("NUL", 9600, 8, 1, 0, config));
+    ASSERT_EQ(1, driver->OpenPort(0, &config));
+    const PortHandleRecord record = {driver->m_port.handle()};
+    EXPECT_EQ(1, driver->SetPortHandle(&record));
+    DWORD flags = 0;
+    EXPECT_TRUE(GetHandleInformation(record.hPort, &flags)) << "the handle is still open";
+    OneValueBlock block(1.5f);
+    EXPECT_EQ(1, driver->WriteBlock(block.get()));
+    EXPECT_EQ(1, driver->ClosePort());
+    EXPECT_FALSE(GetHandleInformation(record.hPort, &flags)) << "ClosePort closes it";
+    driver->ExternalRelease();
 }
 
 TEST(ModuleObjectCount, MovesByOneAndMayGoBelowZero) {

@@ -10,6 +10,11 @@
 //   parse <text> <type>   ParseTagAddress of a register text with data-type bits (hex)
 //                         ->  parse <result>
 //   release               releases the driver object (a port it opened closes with it)
+//   lasterror             the thread's last error as the driver's last call left it; each
+//                         call starts from kUntouched  ->  lasterror <code>
+//   holdtrace <file>      holds the lock every tracing process takes to append a line to
+//                         that file, as another process in the middle of a line would
+//                         ->  holdtrace <result>
 //   quit
 //
 // With --progid the driver is created as a host does it, through the component runtime
@@ -28,6 +33,22 @@
 #include "crash_report.h"
 
 namespace {
+
+// What the last error is set to before each call into the driver: a driver that leaves it
+// alone leaves this.
+constexpr DWORD kUntouched = 0x20000001; // bit 29: an application's own code
+
+// The byte the trace locks to append a line: one far past any real end of the file.
+bool HoldTraceLock(const char* path) {
+    HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    OVERLAPPED at = {};
+    at.Offset = 0xFFFFFFFE;
+    at.OffsetHigh = 0x7FFFFFFF;
+    return LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at) != FALSE;
+}
 
 IDriverConfig* CreateByProgId() {
     CLSID clsid;
@@ -58,7 +79,8 @@ int main(int argc, char** argv) {
     }
     printf("ready\n");
 
-    char line[256];
+    char line[512];
+    DWORD lastError = 0;
     while (fgets(line, sizeof line, stdin) != nullptr) {
         char command[32] = {};
         char port[64] = {};
@@ -80,7 +102,10 @@ int main(int argc, char** argv) {
             // The name as given; one longer than the host's field goes in cut and
             // unterminated, as a host could pass it.
             memcpy(pc.szPortName, port, strnlen(port, sizeof pc.szPortName));
-            printf("open %d\n", config->OpenPort(0, &pc));
+            SetLastError(kUntouched);
+            const int32_t opened = config->OpenPort(0, &pc);
+            lastError = GetLastError();
+            printf("open %d\n", opened);
         } else if (strcmp(command, "adopt") == 0) {
             sscanf(line, "%*s %63s", port);
             const std::string path = std::string("\\\\.\\") + port;
@@ -102,9 +127,18 @@ int main(int argc, char** argv) {
             sscanf(line, "%*s %127s %x", tag.szRegister, &dataType);
             tag.nDataType = static_cast<uint16_t>(dataType);
             TagAddress address{};
-            printf("parse %d\n", config->ParseTagAddress(&tag, &address));
+            SetLastError(kUntouched);
+            const uint16_t parsed = config->ParseTagAddress(&tag, &address);
+            lastError = GetLastError();
+            printf("parse %d\n", parsed);
         } else if (strcmp(command, "close") == 0) {
             printf("close %d\n", config->ClosePort());
+        } else if (strcmp(command, "lasterror") == 0) {
+            printf("lasterror %lu\n", static_cast<unsigned long>(lastError));
+        } else if (strcmp(command, "holdtrace") == 0) {
+            char path[400] = {};
+            sscanf(line, "%*s %399[^\n]", path);
+            printf("holdtrace %d\n", HoldTraceLock(path) ? 1 : 0);
         } else if (strcmp(command, "release") == 0) {
             io->Release();
             config->Release();

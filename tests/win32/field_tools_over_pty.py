@@ -2,22 +2,24 @@
 """What a field engineer has when the display stays dark, through the real parts: the
 installed driver in Wine's registry, meruvia-host's --doctor, --unregister and --lamp-test,
 its two languages, the driver's trace, and registration from folders a Chinese Windows
-makes hard (a name outside code page 936, a path longer than 259 bytes in it).
+makes hard (a name outside code page 936, a path longer than 259 bytes in it, one longer
+than 260 characters).
 
     field_tools_over_pty.py <meruvia-host.exe> <meruvia-display> <driver_probe.exe>
-                            <wine-run.sh> <wine prefix> <scratch folder>
+                            <wine-run.sh> <wine prefix> <scratch folder> <deny_key_removal.exe>
 """
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
 import threading
 import unittest
 
-HOST, DISPLAY, PROBE, WINE_RUN, PREFIX, SCRATCH = sys.argv[1:7]
-del sys.argv[1:7]
+HOST, DISPLAY, PROBE, WINE_RUN, PREFIX, SCRATCH, DENY_KEY_REMOVAL = sys.argv[1:8]
+del sys.argv[1:8]
 # A test run may point the suite at another prefix (the 64-bit one) through the runner's variable.
 PREFIX = os.environ.get("MERUVIA_WINEPREFIX") or PREFIX
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -137,6 +139,24 @@ class Doctor(Case):
         self.assertEqual(3, result.returncode)
         self.assertRegex(result.stdout, r"PROBLEM the registered driver file .* does not exist")
 
+    # A driver file of another version, and a port that is not there: both are reported,
+    # and the status is that of the first problem found.
+    def test_other_version_and_a_missing_port(self):
+        folder = self.scratch()
+        copy = os.path.join(folder, "MERUVIA.DLL")
+        with open(DLL, "rb") as f:
+            image = bytearray(f.read())
+        fixed = image.find(struct.pack("<I", 0xFEEF04BD))  # the version resource's fixed part
+        self.assertGreater(fixed, 0)
+        struct.pack_into("<II", image, fixed + 8, (60 << 16) | 2, (1 << 16) | 10)
+        with open(copy, "wb") as f:
+            f.write(image)
+        self.assertEqual(0, wine("regsvr32", "/s", windows_path(copy)).returncode)
+        result = host("--doctor", "--lang", "en", "--port", "COM39")
+        self.assertRegex(result.stdout, r"PROBLEM the registered file .*MERUVIA\.DLL is not MERUVIA\.DLL 60\.1\.1\.10 \(version 60\.2\.1\.10\)")
+        self.assertIn("PROBLEM COM39 does not exist on this PC", result.stdout)
+        self.assertEqual(3, result.returncode, "the registration problem came first")
+
     def test_keys_only_in_the_64_bit_view(self):
         if not os.path.isdir(os.path.join(PREFIX, "drive_c", "windows", "syswow64")):
             self.skipTest("32-bit Windows has one registry view")
@@ -188,6 +208,17 @@ class Unregister(Case):
         self.assertEqual(0, reg("query", "HKCR\\CLSID\\" + CLSID + "\\Extra").returncode)
         for gone in ["ProgID", "InProcServer32"]:
             self.assertNotEqual(0, reg("query", "HKCR\\CLSID\\" + CLSID + "\\" + gone).returncode, gone)
+
+
+    def test_key_that_cannot_be_removed_is_a_failure(self):
+        locked = "CLSID\\" + CLSID + "\\InProcServer32"
+        self.assertEqual(0, wine(DENY_KEY_REMOVAL, locked).returncode)
+        self.cleanups.append(lambda: wine(DENY_KEY_REMOVAL, "--undo", locked))
+        result = host("--unregister", "--lang", "en")
+        self.assertEqual(3, result.returncode, "not all of the driver's keys are gone")
+        self.assertIn("cannot remove " + locked, result.stderr)
+        self.assertEqual(0, reg("query", "HKCR\\" + locked).returncode)
+        self.assertIn("3 registry keys of the driver removed", result.stdout, "the others are removed")
 
 
 class LampTest(Case):
@@ -350,31 +381,58 @@ class Trace(Case):
         self.assertIn("frame =005.100 sent in", sent[0])
         self.assertIn("frame =005.21- sent in", sent[1])
 
-    def test_stalled_display(self):
-        path = self.trace_file()
-        self.line("COM51")  # nobody reads it
+    def probe(self, env):
+        """The host stand-in, driven a command at a time: ask(command) gives its answer's words."""
         probe = subprocess.Popen([WINE_RUN, PROBE], stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True,
-                                 bufsize=1, cwd=os.path.dirname(PROBE),
-                                 env=dict(env_with(MERUVIA_TRACE=windows_path(path)), MERUVIA_WINEPREFIX=PREFIX))
+                                 bufsize=1, cwd=os.path.dirname(PROBE), env=dict(env, MERUVIA_WINEPREFIX=PREFIX))
         self.cleanups.append(probe.kill)
 
         def ask(command):
             probe.stdin.write(command + "\n")
             probe.stdin.flush()
+            if command == "quit":
+                probe.wait(30)
+                return []
             return probe.stdout.readline().split()
 
         self.assertEqual("ready", probe.stdout.readline().strip())
+        return ask
+
+    def test_stalled_display(self):
+        path = self.trace_file()
+        self.line("COM51")  # nobody reads it
+        ask = self.probe(env_with(MERUVIA_TRACE=windows_path(path)))
         self.assertEqual(["open", "1"], ask("open COM51 9600 8 1 0"))
         for _ in range(20000):
             if ask("write 1.5")[1] == "0":
                 break
         ask("quit")
-        probe.wait(30)
         failures = [line for line in self.lines(path) if "not written whole" in line]
         self.assertGreater(len(failures), 0)
         match = re.search(r"frame =005\.100 not written whole: (\d+) of 8 bytes in (\d+) ms, time-out", failures[0])
         self.assertIsNotNone(match, failures[0])
         self.assertGreaterEqual(int(match.group(2)), 380, "a write gives up after about 480 ms")
+
+    # Another process in the middle of a line: the trace gives up on its line, and the host
+    # still finds the thread's last error as the driver's call left it.
+    def test_last_error_survives_a_trace_that_waited(self):
+        path = self.trace_file()
+        holder = self.probe(env_with())
+        self.assertEqual(["holdtrace", "1"], holder("holdtrace " + windows_path(path)))
+        tracing = self.probe(env_with(MERUVIA_TRACE=windows_path(path)))
+        untouched = str(0x20000001)
+        cases = [
+            ("parse X 80", ["parse", "1"], untouched),  # refused; the driver sets no error
+            ("open COM97 9600 8 1 0", ["open", "0"], "2"),  # no such port
+            ("open COM97 9600 9 1 0", ["open", "0"], "87"),  # a setting no port takes
+        ]
+        for command, answer, error in cases:
+            with self.subTest(command):
+                self.assertEqual(answer, tracing(command))
+                self.assertEqual(["lasterror", error], tracing("lasterror"))
+        tracing("quit")
+        holder("quit")
+        self.assertEqual([], self.lines(path), "the lines were dropped, not written without the lock")
 
     def test_several_processes_append_to_one_file(self):
         path = self.trace_file()
@@ -429,6 +487,11 @@ class RegistrationPaths(Case):
         folder = os.path.join(self.scratch(), "메루비아 드라이버")
         registered = self.register_from(folder)
         self.assertTrue(registered.endswith("MERUVIA.DLL"), registered)
+
+    def test_path_longer_than_260_characters(self):
+        folder = os.path.join(self.scratch(), *(["Meruvia display driver"] * 12))
+        self.assertGreater(len(windows_path(os.path.join(folder, "MERUVIA.DLL"))), 300)
+        self.register_from(folder)
 
     def test_path_longer_than_259_bytes_in_code_page_936(self):
         part = "显示屏驱动程序安装目录" * 2

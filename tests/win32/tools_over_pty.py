@@ -60,28 +60,26 @@ class Tools(unittest.TestCase):
         lines, _ = self.display.finish()
         self.assertEqual(["123.456", "-00.500"], readings(lines))
 
-    def test_refused_tag_prints_the_drivers_text(self):
-        result = host("--register-text", "X", "1.5")
-        self.assertEqual(2, result.returncode)
-        self.assertIn("寄存器名字错误!", result.stderr)
-        result = host("--data-type", "0x0001", "1.5")
-        self.assertEqual(2, result.returncode)
-        self.assertIn("数据类型不对，请参考Readme文件!", result.stderr)
-        result = host("--device", "256", "1.5")
-        self.assertEqual(2, result.returncode)
-        self.assertIn("地址范围越界!", result.stderr)
-
-    def test_missing_port_and_bad_options(self):
-        result = host("--port", "COM96", "1")
-        self.assertEqual(4, result.returncode)
-        self.assertIn("cannot open COM96", result.stderr)
-        result = host("--parity", "sideways")
-        self.assertEqual(1, result.returncode)
-        self.assertIn("not one of none, odd, even, mark, space", result.stderr)
+    # What the tool refuses, and what it says: the driver's own texts for a refused tag or
+    # device, its own for a port or an option.
+    def test_refusals_and_their_status(self):
+        cases = [
+            (["--register-text", "X", "1.5"], 2, "寄存器名字错误!"),
+            (["--data-type", "0x0001", "1.5"], 2, "数据类型不对，请参考Readme文件!"),
+            (["--device", "256", "1.5"], 2, "地址范围越界!"),
+            (["--port", "COM96", "1"], 4, "cannot open COM96"),
+            (["--parity", "sideways"], 1, "not one of none, odd, even, mark, space"),
+            (["--baud", "19200x", "1"], 1, "'19200x' is not a valid value for --baud"),
+        ]
+        for args, status, message in cases:
+            with self.subTest(args=args):
+                result = host(*args)
+                self.assertEqual(status, result.returncode, result.stderr)
+                self.assertIn(message, result.stderr)
 
     def test_display_survives_garbage(self):
         self.display = Display("COM23", frames=2)
-        with open(self.display.link, "wb", buffering=0) as line:
+        with open(self.display.path, "wb", buffering=0) as line:
             line.write(b"\x00\xffgarbage=12=00A.000")
             line.write(b"=005.100")
             time.sleep(0.2)
