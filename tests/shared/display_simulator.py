@@ -20,7 +20,8 @@ class DisplaySimulator:
         self.proc = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
         first = self.proc.stdout.readline()
         assert first.startswith("listening on "), first
-        self.path = first.split("listening on ")[1].strip()
+        # "listening on /dev/pts/N", then " (linked from LINK)" when there is a link.
+        self.path = first.split("listening on ")[1].split(" (linked from ")[0].strip()
 
     def finish(self, timeout=60):
         """The simulator's log lines and its error output, once it has ended."""

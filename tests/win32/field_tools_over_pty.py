@@ -50,7 +50,13 @@ def env_with(**extra):
 
 
 def windows_path(linux_path):
-    return "Z:" + os.path.abspath(linux_path).replace("/", "\\")
+    """The path as Windows programs in the prefix name it: on C: inside its drive_c,
+    otherwise on Z:, Wine's drive for the whole Linux file system."""
+    path = os.path.abspath(linux_path)
+    drive_c = os.path.join(PREFIX, "drive_c")
+    if os.path.commonpath([path, drive_c]) == drive_c:
+        return "C:\\" + os.path.relpath(path, drive_c).replace("/", "\\")
+    return "Z:" + path.replace("/", "\\")
 
 
 def reg(*args):
@@ -267,7 +273,11 @@ class Languages(Case):
 
 class Trace(Case):
     def trace_file(self):
-        return os.path.join(self.scratch(), "trace.log")
+        # On C:, where an engineer keeps a trace. A folder on the way that is a mount point
+        # (Z: may cross several) counts as a junction and is refused.
+        folder = tempfile.mkdtemp(dir=os.path.join(PREFIX, "drive_c"), prefix="MeruviaTrace")
+        self.cleanups.append(lambda: shutil.rmtree(folder, ignore_errors=True))
+        return os.path.join(folder, "trace.log")
 
     def lines(self, path):
         with open(path, encoding="utf-8") as f:
