@@ -4,6 +4,7 @@
 
 #include "console.h"
 #include "host/host_interfaces.h"
+#include "registration_seams.h"
 
 
 bool RegisterDll(const std::string& dllUtf8, const HostTexts& t) {
@@ -56,6 +57,8 @@ bool ClassIn64BitView() {
     return true;
 }
 
+LONG(WINAPI* g_pfnRegDeleteKeyW)(HKEY, LPCWSTR) = RegDeleteKeyW;
+
 namespace {
 
 enum class Removal { Removed, Absent, Kept, Refused };
@@ -73,7 +76,7 @@ Removal RemoveLeafKey(const std::wstring& key, const HostTexts& t) {
         RegCloseKey(h);
         if (rc == ERROR_SUCCESS && subkeys > 0)
             return Removal::Kept;
-        rc = RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str());
+        rc = g_pfnRegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str());
     }
     if (rc == ERROR_SUCCESS)
         return Removal::Removed;
