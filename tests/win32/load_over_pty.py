@@ -3,6 +3,8 @@
 create, open, write, close and release with the process's handles and memory watched.
 
     load_over_pty.py <load_probe.exe> <wine-run.sh> <wine prefix> [cycles]
+
+MERUVIA_LOAD_CYCLES, where set, is the number of cycles instead.
 """
 import os
 import select
@@ -13,6 +15,8 @@ import unittest
 
 PROBE, WINE_RUN, PREFIX = sys.argv[1:4]
 CYCLES = int(sys.argv[4]) if len(sys.argv) > 4 and sys.argv[4].isdigit() else 100000
+# A slow machine (an emulated one) may ask for fewer.
+CYCLES = int(os.environ.get("MERUVIA_LOAD_CYCLES", CYCLES))
 del sys.argv[1:]
 # A test run may point the suite at another prefix (the 64-bit one) through the runner's variable.
 PREFIX = os.environ.get("MERUVIA_WINEPREFIX") or PREFIX
