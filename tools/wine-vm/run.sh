@@ -43,8 +43,8 @@ timeout "$(( ${MERUVIA_WINE_VM_MINUTES:-60} * 60 ))" \
     -append "root=/dev/vda rw console=ttyS0 quiet loglevel=0 init=/sbin/vm-init meruvia.share=$share meruvia.run=$script" \
     -drive "file=$folder/image-$stamp.img,if=virtio,format=raw" -snapshot \
     -virtfs "local,path=$share,mount_tag=share,security_model=passthrough,id=share" </dev/null 2>&1 |
-    tee "$log" | sed -u -n '/^meruvia-vm: running/,$p' | sed -u '1d' | tr -d '\r'
-status="$(sed -n 's/^meruvia-vm: exit status \([0-9]*\).*/\1/p' "$log" | tail -1)"
+    tee "$log" | sed -u 's/\r$//' | sed -u -n '/meruvia-vm: running$/,/meruvia-vm: exit status/p' | sed -u '1d;$d'
+status="$(tr -d '\r' <"$log" | sed -n 's/^meruvia-vm: exit status \([0-9]*\)$/\1/p' | tail -1)"
 if [ -z "$status" ]; then
     echo "run.sh: the virtual machine ended without the command's status" >&2
     tail -20 "$log" >&2
