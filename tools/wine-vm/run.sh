@@ -25,7 +25,7 @@ script="$(mktemp -p "$share" .wine-vm-run-XXXXXX)"
 log="$(mktemp)"
 trap 'rm -f "$script" "$log"' EXIT
 {
-    printf 'for python in $(find %q -maxdepth 3 -name CMakeCache.txt -exec grep -h "^Python3_EXECUTABLE:" {} + | cut -d= -f2 | sort -u); do\n' "$share"
+    printf 'for python in $(find %q -maxdepth 3 -name CMakeCache.txt -exec grep -h "^_*Python3_EXECUTABLE:" {} + | cut -d= -f2 | sort -u); do\n' "$share"
     echo '    [ -e "$python" ] || { mkdir -p "$(dirname "$python")"; ln -s /usr/bin/python3 "$python"; }'
     echo 'done'
     printf 'cd %q || exit 2\n' "$PWD"
