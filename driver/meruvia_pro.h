@@ -86,7 +86,6 @@ public:
     SerialPort m_port;
 
 private:
-
     void ReleasePortOpenedHere();
     void TraceOpen(const char* name, const PortConfig* config, bool opened, DWORD error);
     void TraceWrite(const uint8_t* frame, int32_t length, int32_t written, LARGE_INTEGER start);
