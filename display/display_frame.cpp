@@ -10,20 +10,23 @@ namespace {
 constexpr uint32_t kSignBit = 0x80000000u;
 constexpr uint32_t kExponentMask = 0x7F800000u;
 constexpr uint32_t kMagnitudeMask = 0x7FFFFFFFu;
-constexpr uint32_t kTenAsFloatBits = 0x41200000u; // 10.0f
+// The smallest magnitude whose text is "10.000": 9.99950027..., the float just above 9.9995.
+constexpr uint32_t kRoundsToTenBits = 0x411FFDF4u;
 
 const char kNotANumberText[] = "---.---";
 
 enum class SignCase { NotNegative = 0, SmallNegative = 1, OtherNegative = 2 };
 
-// Without branches: NaN (whatever its sign) and negative magnitudes from 10 up are "other
-// negative"; the other negative values except -0 are "small negative".
+// Without branches: NaN (whatever its sign) and negative values whose magnitude rounds to
+// 10.000 or more are "other negative"; the other negative values except -0 are "small
+// negative". The form follows the magnitude as rounded, so that -9.9996 is "-10.000" like
+// -10, not "-0" + "10.000", whose last seven characters would lose the sign.
 SignCase ClassifySign(uint32_t bits) {
     const uint32_t magnitude = bits & kMagnitudeMask;
     const bool negative = (bits & kSignBit) != 0;
     const bool isNaN = magnitude > kExponentMask;
-    const bool other = isNaN || (negative && magnitude >= kTenAsFloatBits);
-    const bool small = negative && magnitude != 0 && magnitude < kTenAsFloatBits;
+    const bool other = isNaN || (negative && magnitude >= kRoundsToTenBits);
+    const bool small = negative && magnitude != 0 && magnitude < kRoundsToTenBits;
     return static_cast<SignCase>(2 * other + small);
 }
 

@@ -171,16 +171,16 @@ std::string MagnitudeText(float value) {
 }
 
 std::string ValueText(float value) {
-    const char* prefix;
-    if (std::isnan(value) || value <= -10.0f)
-        prefix = "-";
-    else if (value < 0.0f)
-        prefix = "-0";
-    else
-        prefix = "000";
-    if (!std::isfinite(value))
-        return std::string(prefix) + "---.---";
-    return prefix + MagnitudeText(value);
+    if (std::isnan(value))
+        return "----.---";
+    if (std::isinf(value))
+        return std::string(value < 0.0f ? "-" : "000") + "---.---";
+    const std::string magnitude = MagnitudeText(value);
+    // A negative value's form goes by its magnitude as rounded: two whole digits or more
+    // take a bare minus sign.
+    const bool twoWholeDigits = magnitude.find('.') >= 2;
+    const char* prefix = value >= 0.0f ? "000" : twoWholeDigits ? "-" : "-0";
+    return prefix + magnitude;
 }
 
 std::string Frame(float value) {
