@@ -7,9 +7,11 @@
 #include <cstring>
 
 #include "driver/critical_section.h"
+#include "driver/driver_seams.h"
 #include "driver/early_init.h"
 
 TraceMode g_traceMode = TraceMode::Off;
+BOOL(WINAPI* g_pfnLockFileEx)(HANDLE, DWORD, DWORD, DWORD, DWORD, LPOVERLAPPED) = LockFileEx;
 
 namespace {
 
@@ -142,19 +144,14 @@ bool RollOver(const wchar_t* path) {
 }
 
 // Holds a lock on one byte far past any real end of the trace file, shared by every
-// process that traces into it, so that each line is appended whole. Gives up (and the line
-// is dropped) rather than keep a host waiting on a process that holds it.
+// process that traces into it, so that each line is appended whole. Taken at once or not
+// at all: a host call never waits on another process for its trace line, which is then
+// dropped (and counted).
 class AppendLock {
 public:
     explicit AppendLock(HANDLE file) : file_(file) {
-        for (int tries = 0; tries < 200; ++tries) {
-            OVERLAPPED at = Where();
-            if (LockFileEx(file_, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
-                held_ = true;
-                return;
-            }
-            Sleep(1);
-        }
+        OVERLAPPED at = Where();
+        held_ = g_pfnLockFileEx(file_, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at) != FALSE;
     }
     ~AppendLock() {
         OVERLAPPED at = Where();
@@ -178,14 +175,34 @@ private:
 
 enum class Appended { Written, Dropped, Full, Unbounded };
 
+// Lines dropped because another process held the file's lock, told in the next line
+// written (under g_traceLock).
+unsigned long g_droppedLines = 0;
+
 // Appending alone is not atomic everywhere (Wine seeks, then writes), so the end is found
 // and written under the lock. A full file is rolled over, under its lock, by whichever
 // process finds it full first.
 Appended Append(const char* line, int length) {
     AppendLock lock(g_traceFile);
     LARGE_INTEGER size = {};
-    if (!lock.held() || !GetFileSizeEx(g_traceFile, &size))
+    if (!lock.held()) {
+        ++g_droppedLines;
         return Appended::Dropped;
+    }
+    if (!GetFileSizeEx(g_traceFile, &size))
+        return Appended::Dropped;
+    // The first line after some were dropped says so at its end.
+    char noted[kLineMax + 96];
+    if (g_droppedLines != 0 && length >= 2) {
+        memcpy(noted, line, static_cast<size_t>(length - 2));
+        const int n = _snprintf(noted + length - 2, sizeof noted - static_cast<size_t>(length - 2),
+                                " [%lu trace lines before this one dropped: another process held the file]\r\n",
+                                g_droppedLines);
+        if (n > 0 && n < static_cast<int>(sizeof noted) - (length - 2)) {
+            line = noted;
+            length += n - 2;
+        }
+    }
     if (size.QuadPart + length > kTraceFileLimit) {
         if (PathNamesFile(g_tracePath, g_traceFile) && !RollOver(g_tracePath))
             return Appended::Unbounded;
@@ -193,8 +210,9 @@ Appended Append(const char* line, int length) {
     }
     LARGE_INTEGER end = {};
     DWORD written = 0;
-    if (SetFilePointerEx(g_traceFile, end, nullptr, FILE_END))
-        WriteFile(g_traceFile, line, static_cast<DWORD>(length), &written, nullptr);
+    if (SetFilePointerEx(g_traceFile, end, nullptr, FILE_END) &&
+        WriteFile(g_traceFile, line, static_cast<DWORD>(length), &written, nullptr))
+        g_droppedLines = 0;
     return Appended::Written;
 }
 

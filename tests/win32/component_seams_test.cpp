@@ -14,6 +14,7 @@
 #include "driver/meruvia_pro.h"
 #include "driver/module_state.h"
 #include "driver/ole_dispatch_impl.h"
+#include "driver/trace.h"
 #include "host/host_interfaces.h"
 #include "host/one_value_block.h"
 #include "host/port_config.h"
@@ -303,6 +304,58 @@ TEST_F(Registration, EntriesInOrder) {
         kServerKey + Utf8(shortPath),
     };
     EXPECT_EQ(expected, fake_.written);
+}
+
+// The trace's file lock held elsewhere (another handle counts as another process): each
+// line tries the lock once and is dropped, never waited for, and the next line written
+// says how many went missing.
+int g_lockAttempts = 0;
+BOOL WINAPI CountingLock(HANDLE file, DWORD flags, DWORD reserved, DWORD low, DWORD high, LPOVERLAPPED at) {
+    ++g_lockAttempts;
+    return LockFileEx(file, flags, reserved, low, high, at);
+}
+
+TEST(Trace, ALineNeverWaitsForTheFileLockAndTheNextOneCountsTheDropped) {
+    wchar_t path[64];
+    _snwprintf(path, 63, L"C:\\seams-trace-%lu.log", GetCurrentProcessId());
+    path[63] = L'\0';
+    DeleteFileW(path);
+    ASSERT_TRUE(SetEnvironmentVariableW(L"MERUVIA_TRACE", path));
+    StartTrace();
+    TraceLine(nullptr, "first");
+    HANDLE other = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, other);
+    OVERLAPPED at = {};
+    at.Offset = 0xFFFFFFFE; // the byte every tracing process locks to append
+    at.OffsetHigh = 0x7FFFFFFF;
+    ASSERT_TRUE(LockFileEx(other, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at));
+    {
+        const SeamOverride<BOOL(WINAPI*)(HANDLE, DWORD, DWORD, DWORD, DWORD, LPOVERLAPPED)> counting(g_pfnLockFileEx,
+                                                                                                   CountingLock);
+        g_lockAttempts = 0;
+        for (int k = 0; k < 3; ++k)
+            TraceLine(nullptr, "dropped %d", k);
+        EXPECT_EQ(3, g_lockAttempts) << "one try a line, no waiting";
+    }
+    OVERLAPPED again = at;
+    UnlockFileEx(other, 0, 1, 0, &again);
+    TraceLine(nullptr, "after");
+    StopTrace();
+    SetEnvironmentVariableW(L"MERUVIA_TRACE", nullptr);
+
+    char text[1024] = {};
+    DWORD got = 0;
+    SetFilePointer(other, 0, nullptr, FILE_BEGIN);
+    ReadFile(other, text, sizeof text - 1, &got, nullptr);
+    CloseHandle(other);
+    DeleteFileW(path);
+    const std::string lines(text, got);
+    EXPECT_NE(std::string::npos, lines.find(" first\r\n")) << lines;
+    EXPECT_EQ(std::string::npos, lines.find("dropped 0")) << lines;
+    EXPECT_NE(std::string::npos,
+              lines.find(" after [3 trace lines before this one dropped: another process held the file]\r\n"))
+        << lines;
 }
 
 } // namespace
