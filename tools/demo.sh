@@ -2,13 +2,24 @@
 # The driver at work without hardware: a virtual serial line, the display simulator on one
 # end, and the host stand-in under Wine sending values through MERUVIA.DLL on the other.
 # Installs what is missing, builds, and cleans up everything it started.
+#
+# Where this machine's kernel runs no 32-bit programs, the part under Wine runs in the test
+# machine (tools/wine-vm), built the first time; `demo.sh --here` is that part alone.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash tools/bootstrap.sh
-echo "== building"
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 --target meruvia_dll meruvia-host meruvia-display-native >/dev/null
+if [ "${1-}" != --here ]; then
+    bash tools/bootstrap.sh
+    echo "== building"
+    cmake --preset win32 >/dev/null
+    cmake --build --preset win32 --target meruvia_dll meruvia-host meruvia-display-native >/dev/null
+    if ! tools/wine-vm/wine-runs-here.sh; then
+        echo "== this machine's Linux kernel runs no 32-bit programs, so Wine cannot start the"
+        echo "   32-bit host stand-in here: the demo runs in a virtual machine whose kernel does"
+        echo "   (tools/wine-vm; made the first time, about 10 minutes, then a minute or two to start)"
+        exec tools/wine-vm/run.sh "$PWD" bash tools/demo.sh --here
+    fi
+fi
 
 demo="$PWD/build/demo"
 mkdir -p "$demo"
@@ -29,9 +40,13 @@ cleanup() {
 trap cleanup EXIT
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "== making a private Wine prefix in $WINEPREFIX (first time only, about 15 s)"
+    echo "== making a private Wine prefix in $WINEPREFIX (first time only)"
 fi
-"$wine_run" cmd /c exit 0 </dev/null >/dev/null 2>&1
+if ! "$wine_run" cmd /c exit 0 </dev/null >"$demo/wine.log" 2>&1; then
+    echo "demo: Wine cannot run programs here:" >&2
+    cat "$demo/wine.log" >&2
+    exit 1
+fi
 
 echo "== starting the display simulator on a pseudo-terminal that Wine calls COM5"
 mkdir -p "$WINEPREFIX/dosdevices"
@@ -51,6 +66,11 @@ echo "== a tag the driver refuses: register text X"
 sleep 0.5
 echo
 echo "== what the display read"
+if ! grep -q " reading " "$log"; then
+    echo "demo: the display simulator read nothing; its log:" >&2
+    cat "$log" >&2
+    exit 1
+fi
 grep " reading " "$log" | sed 's/^/   /'
 last=$(grep " reading " "$log" | tail -1 | sed 's/.* reading //')
 echo

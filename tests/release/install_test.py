@@ -42,7 +42,12 @@ def wine_env():
 
 
 def wine(*args, timeout=180):
-    return subprocess.run(["wine", *args], capture_output=True, text=True, env=wine_env(), timeout=timeout)
+    """A Windows program in the test's prefix, through the build's runner (which makes the
+    prefix fresh on first use and notes a crash)."""
+    env = wine_env()
+    env.update(MERUVIA_WINEPREFIX=PREFIX, MERUVIA_WINEARCH=ARCH)
+    return subprocess.run([os.environ["MERUVIA_WINE_RUN"], *args], capture_output=True, text=True, env=env,
+                          timeout=timeout)
 
 
 def reg_query(key, view="32", value=None):
@@ -77,16 +82,12 @@ class Installer(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         subprocess.run(["wineserver", "-k"], env=wine_env(), capture_output=True)
+        if os.path.islink(PREFIX):  # a prefix the runner keeps elsewhere
+            os.unlink(PREFIX)
         shutil.rmtree(PREFIX, ignore_errors=True)
-        boot = subprocess.run(["wine", "wineboot", "-i"], env=wine_env(), capture_output=True, timeout=300)
+        # A fresh Windows: the runner makes the prefix anew, with one server for the whole test.
+        boot = wine("cmd", "/c", "exit", "0", timeout=600)
         assert boot.returncode == 0, boot.stderr
-        subprocess.run(["wineserver", "-w"], env=wine_env(), capture_output=True, timeout=300)
-        # One server for the whole test, so that each program does not pay Wine's start.
-        subprocess.run(["wineserver", "-p"], env=wine_env(), stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        # Its services outlive the first program: they must not hold a test's pipes open.
-        subprocess.run(["wine", "cmd", "/c", "exit", "0"], env=wine_env(), stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
         # The client is the tool from the zip, in a folder of its own.
         cls.client_dir = os.path.join(SCRATCH, "client-" + ARCH)
         shutil.rmtree(cls.client_dir, ignore_errors=True)

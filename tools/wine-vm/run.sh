@@ -1,53 +1,59 @@
 #!/usr/bin/env bash
 # Runs a command inside the test virtual machine (see build-image.sh), in the current
-# folder, which must lie inside SHARE: the machine sees SHARE at the same path. Prints
-# what the command prints and exits with its status.
+# folder, which must lie inside SHARE: the machine sees SHARE at the same path. Prints what
+# the command prints, as it comes, and exits with its status. Builds the image first if
+# there is none.
 #
 #   run.sh SHARE COMMAND [ARGS...]
+#   run.sh --shell SHARE        a shell in the machine instead ('exit' powers it off)
 #
-# MERUVIA_WINE_VM names the folder of the image (default /var/cache/meruvia-wine-vm);
-# MERUVIA_WINE_VM_MINUTES bounds the run (default 60).
+# MERUVIA_WINE_VM names the image's folder (default /var/cache/meruvia-wine-vm);
+# MERUVIA_WINE_VM_MINUTES bounds the run (default 60). A machine that hangs past it, or
+# ends without the command's status, fails the run with the last lines of its console.
 set -euo pipefail
-here="$(cd "$(dirname "$0")" && pwd)"
-folder="${MERUVIA_WINE_VM:-/var/cache/meruvia-wine-vm}"
+. "$(dirname "$0")/machine.sh"
+shell=""
+if [ "${1-}" = --shell ]; then
+    shell=1
+    shift
+fi
+[ $# -ge 1 ] || { echo "usage: run.sh SHARE COMMAND [ARGS...] | run.sh --shell SHARE" >&2; exit 2; }
 share="$(cd "$1" && pwd)"
 shift
 case "$PWD/" in
     "$share"/*) ;;
     *) echo "run.sh: the current folder $PWD is not inside $share" >&2; exit 2 ;;
 esac
-bash "$here/build-image.sh" "$folder"
-stamp="$(cat "$here/build-image.sh" "$here/vm-init" | sha256sum | cut -c1-16)"
+bash "$vm_here/build-image.sh"
+
+if [ -n "$shell" ]; then
+    # The person's terminal is the machine's console.
+    exec qemu-system-x86_64 -machine q35 -cpu max,smap=off -smp "$(nproc)" -m 8G -nographic -no-reboot \
+        -kernel "$vm_folder/vmlinuz" -initrd "$vm_folder/initrd.img" \
+        -append "root=/dev/vda rw console=ttyS0 quiet init=/sbin/vm-init meruvia.share=$share meruvia.shell=1" \
+        -drive "file=$(vm_image),if=virtio,format=raw" -snapshot \
+        -virtfs "local,path=$share,mount_tag=share,security_model=passthrough,id=share"
+fi
 
 # The command, as a script in the shared folder. The build recorded the path of the Python
 # it found; the machine's own Python answers to that path too.
 script="$(mktemp -p "$share" .wine-vm-run-XXXXXX)"
-log="$(mktemp)"
-trap 'rm -f "$script" "$log"' EXIT
+trap 'rm -f "$script"' EXIT
 {
     printf 'for python in $(find %q -maxdepth 3 -name CMakeCache.txt -exec grep -h "^_*Python3_EXECUTABLE:" {} + | cut -d= -f2 | sort -u); do\n' "$share"
     echo '    [ -e "$python" ] || { mkdir -p "$(dirname "$python")"; ln -s /usr/bin/python3 "$python"; }'
     echo 'done'
+    printf 'export MERUVIA_WINE_PREFIXES=%q MERUVIA_WINE_LOCAL=/var/tmp/meruvia-prefixes\n' "$vm_prefixes"
     printf 'cd %q || exit 2\n' "$PWD"
-    printf 'echo "meruvia-vm: running"\n'
     printf '%q ' "$@"
     echo
 } >"$script"
 
-# Software emulation (no KVM here); -snapshot keeps the image as it was built. SMAP is
-# left out of the emulated processor: with it, this qemu faults the iret with which Wine
-# returns to 32-bit code.
-timeout "$(( ${MERUVIA_WINE_VM_MINUTES:-60} * 60 ))" \
-    qemu-system-x86_64 -machine q35 -cpu max,smap=off -smp "$(nproc)" -m 8G -nographic -no-reboot \
-    -kernel "$folder/vmlinuz" -initrd "$folder/initrd.img" \
-    -append "root=/dev/vda rw console=ttyS0 quiet loglevel=0 init=/sbin/vm-init meruvia.share=$share meruvia.run=$script" \
-    -drive "file=$folder/image-$stamp.img,if=virtio,format=raw" -snapshot \
-    -virtfs "local,path=$share,mount_tag=share,security_model=passthrough,id=share" </dev/null 2>&1 |
-    tee "$log" | sed -u 's/\r$//' | sed -u -n '/meruvia-vm: running$/,/meruvia-vm: exit status/p' | sed -u '1d;$d'
-status="$(tr -d '\r' <"$log" | sed -n 's/^meruvia-vm: exit status \([0-9]*\)$/\1/p' | tail -1)"
-if [ -z "$status" ]; then
-    echo "run.sh: the virtual machine ended without the command's status" >&2
-    tail -20 "$log" >&2
-    exit 1
-fi
+# The logs of the latest runs stay beside the image.
+mkdir -p "$vm_folder/runs"
+logs="$(mktemp -d "$vm_folder/runs/$(date +%Y%m%d-%H%M%S)-XXXX")"
+ls -1d "$vm_folder"/runs/*/ | head -n -5 | xargs -r rm -rf
+status=0
+VM_SHARE="$share" VM_SNAPSHOT=1 VM_MINUTES="${MERUVIA_WINE_VM_MINUTES:-60}" \
+    vm_boot "$logs" "meruvia.share=$share" "meruvia.run=$script" || status=$?
 exit "$status"
