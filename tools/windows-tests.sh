@@ -43,8 +43,8 @@ declare -A pid_of started
 failed=()
 running=0
 finish_one() {
-    local name
-    wait -n -p done_pid "${!pid_of[@]}" 2>/dev/null
+    local name done_pid=""
+    wait -n -p done_pid "${pid_of[@]}"
     for name in "${!pid_of[@]}"; do
         [ "${pid_of[$name]}" = "$done_pid" ] || continue
         local status

@@ -61,7 +61,8 @@ vm_boot() {
     local minutes="${VM_MINUTES:-60}"
     # What the command prints, as it comes, without the machine's own framing lines.
     tail -n +1 -F --pid="$qpid" "$out" 2>/dev/null |
-        awk '/^meruvia-vm: exit status [0-9]+$/ { exit } /^meruvia-vm: running$/ { next } { print; fflush() }' &
+        awk '{ sub(/\r$/, "") } /^meruvia-vm: exit status [0-9]+$/ { exit } /^meruvia-vm: running$/ { next }
+             { print; fflush() }' &
     local streamer=$!
     # The time limit, kept here: nothing left behind holds the caller's output open.
     local deadline=$((SECONDS + minutes * 60))
