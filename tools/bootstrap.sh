@@ -33,6 +33,7 @@ have_cmd softhsm2-util || need+=(softhsm2)  # release tests: a signing key in a 
 have_pkg libengine-pkcs11-openssl || need+=(libengine-pkcs11-openssl)
 have_pkg python3-markdown || need+=(python3-markdown)
 have_pkg python3-pefile || need+=(python3-pefile)  # the shipped images' checks
+have_pkg python3-capstone || need+=(python3-capstone)  # and the code they reach
 
 if [ ${#need[@]} -eq 0 ]; then
     exit 0

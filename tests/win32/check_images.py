@@ -8,7 +8,9 @@ as far as that stub allows (no relocations, no NO_SEH).
 Our DLL and programs also: Windows XP SP3 as the oldest system they ask for, imports only
 from Windows' Known DLLs and only functions the import table lists as there by XP SP3.
 The DLL: exactly its three exports, under its size bound, and no floating-point or SIMD
-instruction anywhere (values are handled as bits; the host's FPU is never touched).
+instruction in the code that can run (values are handled as bits; the host's FPU is never
+touched): the instructions reached from the entry point, the exports and every code
+address the image holds, not the bytes of data that sit in the code section.
 The programs: a manifest that runs them asInvoker, and the project's version.
 
     check_images.py --table windows_imports.tsv --version 60.1.1.10
@@ -16,7 +18,6 @@ The programs: a manifest that runs them asInvoker, and the project's version.
 """
 import argparse
 import re
-import subprocess
 import sys
 import tempfile
 import zipfile
@@ -34,7 +35,8 @@ OLDEST_SUPPORTED = WINDOWS.index("XP SP3")
 
 # x87 mnemonics all begin with f (fld, fstp, fninit, fldcw...); SSE and MMX work on xmm/mm
 # registers or the MXCSR.
-FLOATING_POINT = re.compile(r"^\s*[0-9a-f]+:\s+(f[a-z0-9]+|ldmxcsr|stmxcsr|emms)\b|%xmm|%mm\d|%st")
+FLOATING_POINT_MNEMONIC = re.compile(r"^(f[a-z0-9]+|ldmxcsr|stmxcsr|emms)$")
+FLOATING_POINT_OPERAND = re.compile(r"\b(x?mm\d+|st\(\d\)|st)\b")
 
 flags = pefile.DLL_CHARACTERISTICS
 
@@ -112,11 +114,64 @@ def export_problems(pe):
     return []
 
 
-def floating_point_problems(path):
-    listing = subprocess.run(["i686-w64-mingw32-objdump", "-d", "--no-show-raw-insn", path],
-                             capture_output=True, text=True, check=True).stdout
-    found = [line.strip() for line in listing.splitlines() if FLOATING_POINT.search(line)]
-    return ["floating-point or SIMD instruction: %s" % line for line in found[:10]]
+def code_roots(pe):
+    """Where code starts: the entry point, the exports, and every address of code that the
+    image holds as data (function pointers, vtables, jump-table entries), which in a
+    relocatable image each carry a relocation. An address that is itself relocated data (a
+    jump table in the code section) is not code."""
+    executable = pefile.SECTION_CHARACTERISTICS["IMAGE_SCN_MEM_EXECUTE"]
+    code = [(s.VirtualAddress, s.VirtualAddress + s.Misc_VirtualSize) for s in pe.sections
+            if s.Characteristics & executable]
+    in_code = lambda rva: any(start <= rva < end for start, end in code)  # noqa: E731
+    relocated = set()
+    for block in getattr(pe, "DIRECTORY_ENTRY_BASERELOC", []):
+        for entry in block.entries:
+            if entry.type == pefile.RELOCATION_TYPE["IMAGE_REL_BASED_HIGHLOW"]:
+                relocated.add(entry.rva)
+    roots = {pe.OPTIONAL_HEADER.AddressOfEntryPoint}
+    if hasattr(pe, "DIRECTORY_ENTRY_EXPORT"):
+        roots |= {e.address for e in pe.DIRECTORY_ENTRY_EXPORT.symbols}
+    for rva in relocated:
+        target = pe.get_dword_at_rva(rva) - pe.OPTIONAL_HEADER.ImageBase
+        if in_code(target) and target not in relocated:
+            roots.add(target)
+    return {r for r in roots if in_code(r)}, in_code
+
+
+def reached_instructions(pe):
+    """Every instruction control can reach from the roots: followed through direct jumps
+    and calls, never into bytes only an indirect jump's table names."""
+    import capstone
+    disassembler = capstone.Cs(capstone.CS_ARCH_X86, capstone.CS_MODE_32)
+    disassembler.detail = True
+    image = pe.get_memory_mapped_image()
+    roots, in_code = code_roots(pe)
+    seen = set()
+    work = sorted(roots)
+    while work:
+        rva = work.pop()
+        while in_code(rva) and rva not in seen:
+            instruction = next(disassembler.disasm(image[rva:rva + 16], rva), None)
+            if instruction is None:
+                break
+            seen.add(rva)
+            yield instruction
+            groups = set(instruction.groups)
+            branch = groups & {capstone.CS_GRP_JUMP, capstone.CS_GRP_CALL}
+            if branch and instruction.operands and instruction.operands[0].type == capstone.x86.X86_OP_IMM:
+                work.append(instruction.operands[0].imm)
+            unconditional = instruction.mnemonic in ("jmp", "ljmp")
+            if unconditional or groups & {capstone.CS_GRP_RET, capstone.CS_GRP_IRET, capstone.CS_GRP_INT} and \
+                    instruction.mnemonic != "int":
+                break
+            rva += instruction.size
+
+
+def floating_point_problems(pe):
+    found = ["%08x: %s %s" % (pe.OPTIONAL_HEADER.ImageBase + i.address, i.mnemonic, i.op_str)
+             for i in reached_instructions(pe)
+             if FLOATING_POINT_MNEMONIC.match(i.mnemonic) or FLOATING_POINT_OPERAND.search(i.op_str)]
+    return ["floating-point or SIMD instruction: %s" % line for line in sorted(found)[:10]]
 
 
 def resource_data(pe, type_id):
@@ -180,7 +235,7 @@ def main():
             if kind != "other":
                 problems += windows_version_problems(pe) + import_problems(pe, table)
             if kind == "dll":
-                problems += export_problems(pe) + floating_point_problems(path)
+                problems += export_problems(pe) + floating_point_problems(pe)
                 size = len(pe.__data__)
                 if size >= DLL_SIZE_LIMIT:
                     problems.append("%d bytes, over its bound of %d" % (size, DLL_SIZE_LIMIT))

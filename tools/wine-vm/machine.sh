@@ -60,7 +60,7 @@ vm_boot() {
     local qpid=$!
     local minutes="${VM_MINUTES:-60}"
     # What the command prints, as it comes, without the machine's own framing lines.
-    tail -n +1 -F --pid="$qpid" "$out" 2>/dev/null |
+    stdbuf -oL tail -n +1 -F --pid="$qpid" "$out" 2>/dev/null |
         awk '{ sub(/\r$/, "") } /^meruvia-vm: exit status [0-9]+$/ { exit } /^meruvia-vm: running$/ { next }
              { print; fflush() }' &
     local streamer=$!
