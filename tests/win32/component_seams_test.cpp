@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,11 +20,14 @@
 #include "host/host_interfaces.h"
 #include "host/one_value_block.h"
 #include "host/port_config.h"
+#include "module/factory_list.h"
 #include "module/module_seams.h"
 #include "module/ole_object_factory.h"
 #include "module/self_registration.h"
 #include "seam_override.h"
 #include "serial/serial_seams.h"
+
+extern "C" uintptr_t __stack_chk_guard; // the module's stack canary
 
 namespace {
 
@@ -190,6 +195,95 @@ TEST(PortSettings, PortHandedBackByTheHostStaysOpen) {
     EXPECT_EQ(1, driver->ClosePort());
     EXPECT_FALSE(GetHandleInformation(record.hPort, &flags)) << "ClosePort closes it";
     driver->ExternalRelease();
+}
+
+// Two handles the host handed over in a row: both are the host's, so taking the second
+// leaves the first open; only ClosePort closes the one held.
+TEST(PortSettings, ASecondHostHandleLeavesTheFirstOpen) {
+    CMeruviaPro* driver = static_cast<CMeruviaPro*>(CMeruviaPro::CreateObject());
+    ASSERT_NE(nullptr, driver);
+    HANDLE first = CreateFileA("NUL", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE second = CreateFileA("NUL", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, first);
+    ASSERT_NE(INVALID_HANDLE_VALUE, second);
+    const PortHandleRecord firstRecord = {first};
+    const PortHandleRecord secondRecord = {second};
+    EXPECT_EQ(1, driver->SetPortHandle(&firstRecord));
+    EXPECT_EQ(1, driver->SetPortHandle(&secondRecord));
+    DWORD flags = 0;
+    EXPECT_TRUE(GetHandleInformation(first, &flags)) << "the host's first handle is still open";
+    EXPECT_EQ(1, driver->ClosePort());
+    EXPECT_FALSE(GetHandleInformation(second, &flags)) << "ClosePort closes the one held";
+    EXPECT_TRUE(GetHandleInformation(first, &flags));
+    CloseHandle(first);
+    driver->ExternalRelease();
+}
+
+// The list of class factories is free again after every use: another thread can take it.
+DWORD WINAPI TakeFactoryList(void*) {
+    const FactoryListLock held;
+    return FirstFactory(held) != nullptr ? 1 : 0;
+}
+
+TEST(FactoryList, ItsLockIsFreeForAnotherThreadAfterEachUse) {
+    {
+        COleObjectFactory enrolled{CLSID_MeruviaPro, &CMeruviaPro::kRuntimeClass, FALSE, kMeruviaProgId};
+        const FactoryListLock held;
+        EXPECT_NE(nullptr, FirstFactory(held));
+    }
+    HANDLE thread = CreateThread(nullptr, 0, TakeFactoryList, nullptr, 0, nullptr);
+    ASSERT_NE(nullptr, thread);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 30000)) << "the other thread never got the list";
+    DWORD found = 0;
+    GetExitCodeThread(thread, &found);
+    EXPECT_EQ(1u, found);
+    CloseHandle(thread);
+}
+
+// The stack canary is seeded anew in every process: a constant one could be written by an
+// overflow that knows it.
+TEST(StackGuard, DiffersFromProcessToProcess) {
+    if (GetEnvironmentVariableA("MERUVIA_SHOW_STACK_GUARD", nullptr, 0) != 0) {
+        printf("stack guard %08lx\n", static_cast<unsigned long>(__stack_chk_guard));
+        return;
+    }
+    char self[MAX_PATH];
+    ASSERT_NE(0u, GetModuleFileNameA(nullptr, self, MAX_PATH));
+    std::set<unsigned long> guards = {static_cast<unsigned long>(__stack_chk_guard)};
+    SetEnvironmentVariableA("MERUVIA_SHOW_STACK_GUARD", "1");
+    for (int k = 0; k < 2; ++k) {
+        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+        HANDLE readEnd = nullptr;
+        HANDLE writeEnd = nullptr;
+        ASSERT_TRUE(CreatePipe(&readEnd, &writeEnd, &inherit, 0));
+        SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = writeEnd;
+        startup.hStdError = writeEnd;
+        std::string command = std::string("\"") + self + "\" --gtest_filter=StackGuard.DiffersFromProcessToProcess";
+        PROCESS_INFORMATION child = {};
+        ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &child));
+        CloseHandle(writeEnd);
+        std::string output;
+        char buffer[512];
+        DWORD got = 0;
+        while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0)
+            output.append(buffer, got);
+        WaitForSingleObject(child.hProcess, INFINITE);
+        CloseHandle(child.hProcess);
+        CloseHandle(child.hThread);
+        CloseHandle(readEnd);
+        unsigned long guard = 0;
+        const size_t at = output.find("stack guard ");
+        ASSERT_NE(std::string::npos, at) << output;
+        ASSERT_EQ(1, sscanf(output.c_str() + at, "stack guard %lx", &guard));
+        guards.insert(guard);
+    }
+    SetEnvironmentVariableA("MERUVIA_SHOW_STACK_GUARD", nullptr);
+    EXPECT_EQ(3u, guards.size()) << "the same canary in two processes";
+    EXPECT_EQ(0u, guards.count(0));
 }
 
 TEST(ModuleObjectCount, MovesByOneAndMayGoBelowZero) {

@@ -235,6 +235,15 @@ class Unregister(Case):
             self.assertNotEqual(0, reg("query", "HKCR\\CLSID\\" + CLSID + "\\" + gone).returncode, gone)
 
 
+    def test_the_class_id_in_any_letter_case_is_the_drivers(self):
+        # Another tool (or a hand-made .reg file) wrote the class id in small letters.
+        self.assertEqual(0, reg("add", "HKCR\\MERUVIA.MeruviaPro\\CLSID", "/ve", "/d", CLSID.lower(), "/f").returncode)
+        result = host("--unregister", "--lang", "en")
+        self.assertEqual(0, result.returncode, result.stderr)
+        self.assertNotIn("belongs to another component", result.stderr)
+        self.assertNotEqual(0, reg("query", "HKCR\\MERUVIA.MeruviaPro").returncode, "the ProgID is gone")
+
+
 class LampTest(Case):
     def test_every_segment_every_digit_then_dashes(self):
         display = self.display("COM43", frames=len(LAMP_READINGS))
@@ -324,15 +333,22 @@ class Trace(Case):
             "pipe": "\\\\.\\pipe\\meruvia-trace",
             "stream": windows_path(os.path.join(folder, "trace.log")) + ":hidden",
             "no drive letter": "\\" + os.path.basename(folder) + "\\trace.log",
+            "drive-relative": "C:trace.log",
+            # Windows opens COM1 to COM9 by these names in any folder, extension or not.
+            "a port's name with an extension": windows_path(os.path.join(folder, "COM8.log")),
         }
+        port = self.line("COM8")
         for what, target in targets.items():
             with self.subTest(what):
                 env = env_with(MERUVIA_TRACE=target, WINEDEBUG="-all,warn+seh")
                 result = host("--register-text", "X", "1", env=env, cwd=folder)
                 self.assertEqual(2, result.returncode, "tracing changes no result")
                 self.assertIn("MERUVIA_TRACE: not tracing to", result.stderr, "the debugger output says why")
+                if "port" in what:  # refused by its name, before anything opens the port
+                    self.assertIn("names a device or a folder", result.stderr)
                 self.assertEqual([], os.listdir(folder))
         self.assertEqual(b"", line.read(1, timeout=0.2), "nothing was written to the port")
+        self.assertEqual(b"", port.read(1, timeout=0.2), "nothing was written to the port")
 
     def test_control_characters_in_a_tag_stay_on_one_line(self):
         path = self.trace_file()

@@ -46,7 +46,7 @@ vm_boot() {
     rm -f "$timed_out"
     # Software emulation (no KVM here). SMAP is left out of the emulated processor: with
     # it, this qemu faults the iret with which Wine returns to 32-bit code.
-    local qemu=(qemu-system-x86_64 -machine q35 -cpu max,smap=off -smp "$(nproc)" -m 8G
+    local qemu=(qemu-system-x86_64 -machine q35 -cpu max,smap=off -smp "$(nproc)" -m 12G
         -display none -monitor none -no-reboot
         -kernel "$vm_folder/vmlinuz" -initrd "$vm_folder/initrd.img"
         -append "root=/dev/vda rw console=ttyS0 loglevel=4 init=/sbin/vm-init $*"

@@ -28,7 +28,7 @@ bash "$vm_here/build-image.sh"
 
 if [ -n "$shell" ]; then
     # The person's terminal is the machine's console.
-    exec qemu-system-x86_64 -machine q35 -cpu max,smap=off -smp "$(nproc)" -m 8G -nographic -no-reboot \
+    exec qemu-system-x86_64 -machine q35 -cpu max,smap=off -smp "$(nproc)" -m 12G -nographic -no-reboot \
         -kernel "$vm_folder/vmlinuz" -initrd "$vm_folder/initrd.img" \
         -append "root=/dev/vda rw console=ttyS0 quiet init=/sbin/vm-init meruvia.share=$share meruvia.shell=1" \
         -drive "file=$(vm_image),if=virtio,format=raw" -snapshot \
@@ -43,6 +43,8 @@ trap 'rm -f "$script"' EXIT
     printf 'for python in $(find %q -maxdepth 3 -name CMakeCache.txt -exec grep -h "^_*Python3_EXECUTABLE:" {} + | cut -d= -f2 | sort -u); do\n' "$share"
     echo '    [ -e "$python" ] || { mkdir -p "$(dirname "$python")"; ln -s /usr/bin/python3 "$python"; }'
     echo 'done'
+    # The tests' prefixes live in the machine's memory: quick, and the image keeps its room.
+    echo 'mkdir -p /var/tmp/meruvia-prefixes && mount -t tmpfs -o size=10G tmpfs /var/tmp/meruvia-prefixes'
     printf 'export MERUVIA_WINE_PREFIXES=%q MERUVIA_WINE_LOCAL=/var/tmp/meruvia-prefixes\n' "$vm_prefixes"
     printf 'cd %q || exit 2\n' "$PWD"
     printf '%q ' "$@"
