@@ -226,10 +226,10 @@ DWORD WINAPI TakeFactoryList(void*) {
 }
 
 TEST(FactoryList, ItsLockIsFreeForAnotherThreadAfterEachUse) {
+    COleObjectFactory enrolled{CLSID_MeruviaPro, &CMeruviaPro::kRuntimeClass, FALSE, kMeruviaProgId};
     {
-        COleObjectFactory enrolled{CLSID_MeruviaPro, &CMeruviaPro::kRuntimeClass, FALSE, kMeruviaProgId};
         const FactoryListLock held;
-        EXPECT_NE(nullptr, FirstFactory(held));
+        EXPECT_EQ(&enrolled, FirstFactory(held));
     }
     HANDLE thread = CreateThread(nullptr, 0, TakeFactoryList, nullptr, 0, nullptr);
     ASSERT_NE(nullptr, thread);
