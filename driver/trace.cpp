@@ -193,14 +193,16 @@ Appended Append(const char* line, int length) {
         return Appended::Dropped;
     // The first line after some were dropped says so at its end.
     char noted[kLineMax + 96];
-    if (g_droppedLines != 0 && length >= 2) {
-        memcpy(noted, line, static_cast<size_t>(length - 2));
-        const int n = _snprintf(noted + length - 2, sizeof noted - static_cast<size_t>(length - 2),
+    if (g_droppedLines != 0 && length >= 2 && length <= kLineMax) {
+        const size_t kept = static_cast<size_t>(length) - 2; // without its line end
+        memcpy(noted, line, kept);
+        const size_t room = sizeof noted - kept;
+        const int n = _snprintf(&noted[kept], room,
                                 " [%lu trace lines before this one dropped: another process held the file]\r\n",
                                 g_droppedLines);
-        if (n > 0 && n < static_cast<int>(sizeof noted) - (length - 2)) {
+        if (n > 0 && static_cast<size_t>(n) < room) {
             line = noted;
-            length += n - 2;
+            length = static_cast<int>(kept) + n;
         }
     }
     if (size.QuadPart + length > kTraceFileLimit) {

@@ -60,9 +60,8 @@ vm_boot() {
     local qpid=$!
     local minutes="${VM_MINUTES:-60}"
     # What the command prints, as it comes, without the machine's own framing lines.
-    stdbuf -oL tail -n +1 -F --pid="$qpid" "$out" 2>/dev/null |
-        awk '{ sub(/\r$/, "") } /^meruvia-vm: exit status [0-9]+$/ { exit } /^meruvia-vm: running$/ { next }
-             { print; fflush() }' &
+    tail -n +1 -F --pid="$qpid" "$out" 2>/dev/null |
+        sed -u -n -e 's/\r$//' -e '/^meruvia-vm: running$/d' -e '/^meruvia-vm: exit status [0-9]*$/q' -e p &
     local streamer=$!
     # The time limit, kept here: nothing left behind holds the caller's output open.
     local deadline=$((SECONDS + minutes * 60))
