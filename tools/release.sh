@@ -69,9 +69,21 @@ to_windows_text /usr/share/doc/gcc-mingw-w64-i686-posix-runtime/copyright "$stag
 to_windows_text /usr/share/common-licenses/GPL-3 "$stage/licenses/GPL-3.txt"
 to_windows_text /usr/share/doc/mingw-w64-i686-dev/copyright "$stage/licenses/MinGW-w64.txt"
 
+# The installer's pages run two NSIS plugins from its temporary folder. makensis is given
+# its own copy of the NSIS folder in which they are the only plugins, signed like
+# everything else in a signed release: no other plugin can be used by mistake.
+nsis=build/release/nsis
+rm -rf "$nsis"
+mkdir -p "$nsis/Plugins/x86-unicode"
+for part in Contrib Include Stubs; do ln -s /usr/share/nsis/$part "$nsis/$part"; done
+for plugin in nsDialogs.dll System.dll; do
+    cp /usr/share/nsis/Plugins/x86-unicode/$plugin "$nsis/Plugins/x86-unicode/"
+    if [ -n "$sign" ]; then "$sign" "$nsis/Plugins/x86-unicode/$plugin"; fi
+done
+
 echo "release: packing"
 python3 tools/release/make_zip.py "$stage" "$name" "dist/$name-win32.zip"
-makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$version" -DSTAGE="$top/$stage" \
+NSISDIR=$top/$nsis makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$version" -DSTAGE="$top/$stage" \
     -DOUTFILE="$top/dist/$name-setup.exe" ${sign:+-DSIGN="$sign"} tools/release/installer.nsi
 
 (cd dist && sha256sum "$name-win32.zip" "$name-setup.exe" > SHA256SUMS)

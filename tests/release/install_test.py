@@ -1,58 +1,76 @@
 #!/usr/bin/env python3
 """The installer on a fresh Windows: a 32-bit prefix, or a 64-bit one where the 32-bit
 driver runs in WoW64 as on most plant PCs. Silent install, the files, the keys in the
-32-bit registry view and the entry in the list of installed programs; a 32-bit client
-(meruvia-host from the zip, kept outside the installation) creating the driver by ProgID
-and a frame arriving on a pseudo-terminal; silent removal leaving nothing; installing over
-an installation and into a folder with blanks and Chinese characters. On 32-bit, the
-signed release installs too, and the installed files and the uninstaller verify.
+32-bit registry view, the Start menu and the entry in the list of installed programs; a
+32-bit client (meruvia-host from the zip, kept outside the installation) creating the
+driver by ProgID and a frame arriving on a pseudo-terminal; a silent removal that can be
+waited for and leaves nothing. Then every way off that path, each of which must leave the
+previous installation whole or say why it stops: a registration the registry refuses, a
+file held by another program, an upgrade to the next version and a downgrade back, a tool
+that was deleted, another copy of the driver registered from elsewhere, a folder outside
+Program Files. On 32-bit, the signed release installs too, and its files verify.
 
-    install_test.py win32|win64 <dist> <signed dist> <meruvia-display> <scratch folder>
-                    <make_volatile_key.exe>
+    install_test.py win32|win64 <version> <dist> <signed dist> <next version's dist>
+                    <meruvia-display> <scratch folder> <folder of the test programs>
 """
+import glob
 import os
+import re
 import shutil
+import struct
 import subprocess
 import sys
-import time
 import unittest
 import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "shared"))
 from display_simulator import DisplaySimulator  # noqa: E402
 
-ARCH, DIST, SIGNED_DIST, DISPLAY, SCRATCH, MAKE_VOLATILE_KEY = sys.argv[1:7]
-del sys.argv[1:7]
+ARCH, VERSION, DIST, SIGNED_DIST, NEXT_DIST, DISPLAY, SCRATCH, PROGRAMS = sys.argv[1:9]
+del sys.argv[1:9]
 
-VERSION = "60.1.1.10"
+NEXT_VERSION = re.match(r"meruvia-(.*)-setup\.exe$",
+                        [n for n in os.listdir(NEXT_DIST) if n.endswith("-setup.exe")][0]).group(1)
 CLSID = "{93447081-C721-4469-8B89-46F355783C14}"
 PREFIX = os.path.join(SCRATCH, "prefix-" + ARCH)
 PROGRAM_FILES = "C:\\Program Files (x86)" if ARCH == "win64" else "C:\\Program Files"
+DEFAULT_FOLDER = PROGRAM_FILES + "\\MERUVIA"
+# Where a 32-bit program finds Windows' own programs.
+SYSTEM = "C:\\windows\\syswow64" if ARCH == "win64" else "C:\\windows\\system32"
 UNINSTALL_KEY = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\MERUVIA"
+CLASS_KEY = "HKLM\\Software\\Classes\\CLSID\\" + CLSID
+PROGID_KEY = "HKCR\\MERUVIA.MeruviaPro"
+START_MENU = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\MERUVIA"
 FILES = ["MERUVIA.DLL", "meruvia-host.exe", "INSTALL.txt", "Uninstall.exe", "docs\\README.html",
          "docs\\README.zh-CN.html", "licenses\\GCC-runtime.txt", "licenses\\GPL-3.txt", "licenses\\MinGW-w64.txt"]
+# The installer's and the uninstaller's exit statuses.
+FAILED, NEWER_KEPT, IN_USE = 2, 3, 4
 
 
-def wine_env():
+def wine_env(**extra):
     env = dict(os.environ)
     env.update(WINEPREFIX=PREFIX, WINEARCH=ARCH, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
                LANG="C.UTF-8", LC_ALL="C.UTF-8")  # arguments in Chinese reach Windows intact
     env.pop("MERUVIA_TRACE", None)
+    env.update(extra)
     return env
 
 
-def wine(*args, timeout=180):
+def wine(*args, timeout=180, **extra):
     """A Windows program in the test's prefix, through the build's runner (which makes the
     prefix fresh on first use and notes a crash)."""
-    env = wine_env()
-    env.update(MERUVIA_WINEPREFIX=PREFIX, MERUVIA_WINEARCH=ARCH)
+    env = wine_env(MERUVIA_WINEPREFIX=PREFIX, MERUVIA_WINEARCH=ARCH, **extra)
     return subprocess.run([os.environ["MERUVIA_WINE_RUN"], *args], capture_output=True, text=True, env=env,
                           timeout=timeout)
 
 
-def reg_query(key, view="32", value=None):
-    args = ["reg", "query", key, "/reg:" + view] + (["/v", value] if value else [])
-    return wine(*args)
+def keys_present(*keys, view="32"):
+    """Which of the keys exist, asked of reg.exe in one command prompt (a Windows program's
+    start is slow under emulation)."""
+    commands = " & ".join("(reg query \"%s\" /reg:%s >nul 2>nul && echo yes %d || echo no %d)" % (k, view, i, i)
+                          for i, k in enumerate(keys))
+    out = wine("cmd", "/c", commands).stdout
+    return {k: ("yes %d" % i) in out for i, k in enumerate(keys)}
 
 
 def reg_export(key, view="32"):
@@ -71,6 +89,41 @@ def reg_export(key, view="32"):
 def linux_path(windows_path):
     assert windows_path[1:3] == ":\\"
     return os.path.join(PREFIX, "drive_c", *windows_path[3:].split("\\"))
+
+
+def file_version(path):
+    with open(path, "rb") as f:
+        image = f.read()
+    fixed = image.find(struct.pack("<I", 0xFEEF04BD))
+    ms, ls = struct.unpack_from("<II", image, fixed + 8)
+    return "%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
+
+
+def setup_log():
+    """What the installer last wrote to %TEMP%\\meruvia-setup.log."""
+    logs = glob.glob(os.path.join(PREFIX, "drive_c", "users", "*", "**", "meruvia-setup.log"), recursive=True)
+    if not logs:
+        return ""
+    with open(logs[0], encoding="utf-16") as f:
+        return f.read()
+
+
+class HeldFile:
+    """A file held open with no sharing by another Windows program, as the host holds the
+    driver it has loaded."""
+
+    def __init__(self, windows_path):
+        self.proc = subprocess.Popen([os.environ["MERUVIA_WINE_RUN"], os.path.join(PROGRAMS, "hold_file.exe"),
+                                      windows_path], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                     stderr=subprocess.PIPE, text=True,
+                                     env=wine_env(MERUVIA_WINEPREFIX=PREFIX, MERUVIA_WINEARCH=ARCH))
+        line = self.proc.stdout.readline()
+        assert line.strip() == "held", line + self.proc.stderr.read()
+
+    def release(self):
+        if self.proc.poll() is None:
+            self.proc.stdin.close()
+            self.proc.wait(timeout=60)
 
 
 def Display(com):
@@ -99,22 +152,20 @@ class Installer(unittest.TestCase):
     def tearDownClass(cls):
         subprocess.run(["wineserver", "-k"], env=wine_env(), capture_output=True)
 
-    def install(self, dist=DIST, folder=None, status=0):
-        setup = os.path.join(dist, "meruvia-%s-setup.exe" % VERSION)
+    def install(self, dist=DIST, folder=None, status=0, version=VERSION, **extra):
+        setup = os.path.join(dist, "meruvia-%s-setup.exe" % version)
         # /D= comes last and unquoted; Wine joins the pieces with blanks.
         args = ["/S"] + (["/D=" + folder.split(" ")[0]] + folder.split(" ")[1:] if folder else [])
-        result = wine(setup, *args)
-        self.assertEqual(status, result.returncode, result.stderr)
+        result = wine(setup, *args, **extra)
+        self.assertEqual(status, result.returncode, "setup: " + setup_log() + result.stderr)
+        return result
 
-    def uninstall(self, folder):
-        uninstaller = folder + "\\Uninstall.exe"
-        self.assertEqual(0, wine(uninstaller, "/S").returncode)
-        # The uninstaller runs on from a copy of itself; wait until it has finished.
-        deadline = time.monotonic() + 60
-        while os.path.exists(linux_path(folder)) and time.monotonic() < deadline:
-            time.sleep(0.2)
-        while reg_query(UNINSTALL_KEY).returncode == 0 and time.monotonic() < deadline:
-            time.sleep(0.2)
+    def uninstall(self, folder=DEFAULT_FOLDER, status=0, **extra):
+        """The documented silent form, run in place so that it can be waited for; it must
+        leave no uninstaller behind either."""
+        result = wine(folder + "\\Uninstall.exe", "/S", "_?=" + folder, **extra)
+        self.assertEqual(status, result.returncode, result.stderr)
+        return result
 
     def send(self, com):
         display = Display(com)
@@ -122,78 +173,200 @@ class Installer(unittest.TestCase):
         result = wine(self.client, "--port", com, "--lang", "en", "1.5")
         return result, display
 
-    def check_installed(self, folder):
+    def check_installed(self, folder=DEFAULT_FOLDER, version=VERSION):
         for name in FILES:
             self.assertTrue(os.path.isfile(linux_path(folder + "\\" + name)), name)
-        server = reg_export("HKLM\\Software\\Classes\\CLSID\\%s\\InProcServer32" % CLSID)
+        self.assertEqual(version, file_version(linux_path(folder + "\\MERUVIA.DLL")))
+        leftovers = [n for n in os.listdir(linux_path(folder)) if n.startswith("~")]
+        self.assertEqual([], leftovers, "no staging folders are left")
+        server = reg_export(CLASS_KEY + "\\InProcServer32")
         self.assertIsNotNone(server, "the class is in the 32-bit view")
         self.assertIn("MERUVIA.DLL", server)
-        self.assertIn(CLSID, reg_query("HKCR\\MERUVIA.MeruviaPro\\CLSID").stdout)
         if ARCH == "win64":
-            self.assertNotEqual(0, reg_query("HKLM\\Software\\Classes\\CLSID\\" + CLSID, view="64").returncode,
-                                "nothing of the class in the 64-bit view")
+            self.assertFalse(keys_present(CLASS_KEY, view="64")[CLASS_KEY], "nothing of the class in the 64-bit view")
         entry = reg_export(UNINSTALL_KEY)
         self.assertIsNotNone(entry, "listed among the installed programs")
-        self.assertIn('"DisplayName"="MERUVIA %s"' % VERSION, entry)
-        self.assertIn('"DisplayVersion"="%s"' % VERSION, entry)
-        self.assertIn('"UninstallString"="\\"%s\\\\Uninstall.exe\\""' % folder.replace("\\", "\\\\"), entry)
+        doubled = folder.replace("\\", "\\\\")
+        for line in ['"DisplayName"="MERUVIA %s"' % version, '"DisplayVersion"="%s"' % version,
+                     '"UninstallString"="\\"%s\\\\Uninstall.exe\\""' % doubled,
+                     '"QuietUninstallString"="\\"%s\\\\Uninstall.exe\\" /S _?=%s"' % (doubled, doubled),
+                     '"DisplayIcon"="%s\\\\Uninstall.exe,0"' % doubled,
+                     '"HelpLink"="%s\\\\docs\\\\README.html"' % doubled]:
+            self.assertIn(line, entry)
+        size = int(re.search(r'"EstimatedSize"=dword:([0-9a-f]{8})', entry).group(1), 16)
+        self.assertGreater(size, 100, "the size in KB")
+        links = sorted(os.listdir(linux_path(START_MENU)))
+        self.assertEqual(sorted(["Check the MERUVIA driver.lnk", "MERUVIA guide (English).lnk",
+                                 "MERUVIA 使用说明 (中文).lnk", "Uninstall MERUVIA.lnk"]), links)
 
-        doctor = wine(self.client, "--doctor", "--lang", "en")
-        self.assertEqual(0, doctor.returncode, doctor.stdout)
+        doctor = wine(folder + "\\meruvia-host.exe", "--doctor", "--lang", "en")
+        self.assertEqual(0, doctor.returncode, "the installed tool's check: " + doctor.stdout)
         result, display = self.send("COM60")
         self.assertEqual(0, result.returncode, result.stderr)
         self.assertEqual(["001.500"], display.readings())
 
-    def check_removed(self, folder):
-        self.assertFalse(os.path.exists(linux_path(folder)), "the folder is gone")
+    def check_removed(self, folder=DEFAULT_FOLDER):
+        self.assertFalse(os.path.exists(linux_path(folder)), "the folder is gone, the uninstaller with it")
+        self.assertFalse(os.path.exists(linux_path(START_MENU)), "the Start menu folder is gone")
         for view in (["32", "64"] if ARCH == "win64" else ["32"]):
-            for key in ["HKCR\\MERUVIA.MeruviaPro", "HKLM\\Software\\Classes\\CLSID\\" + CLSID, UNINSTALL_KEY]:
-                self.assertNotEqual(0, reg_query(key, view=view).returncode, key + " is gone")
+            present = keys_present(PROGID_KEY, CLASS_KEY, UNINSTALL_KEY, view=view)
+            self.assertEqual({PROGID_KEY: False, CLASS_KEY: False, UNINSTALL_KEY: False}, present)
         result, display = self.send("COM61")
         display.kill()
         self.assertEqual(3, result.returncode, "the driver can no longer be created")
         self.assertIn("not registered", result.stderr)
 
-    def test_1_install_again_and_remove(self):
-        folder = PROGRAM_FILES + "\\MERUVIA"
-        self.install()
-        self.check_installed(folder)
-        self.install()  # over the existing installation
-        self.check_installed(folder)
-        self.uninstall(folder)
-        self.check_removed(folder)
+    def check_unchanged(self, folder=DEFAULT_FOLDER, version=VERSION):
+        """The installation as it was: every file, the registration, the entry."""
+        for name in FILES:
+            self.assertTrue(os.path.isfile(linux_path(folder + "\\" + name)), name + " is still there")
+        self.assertEqual(version, file_version(linux_path(folder + "\\MERUVIA.DLL")))
+        self.assertEqual([], [n for n in os.listdir(linux_path(folder)) if n.startswith("~")])
+        entry = reg_export(UNINSTALL_KEY)
+        self.assertIsNotNone(entry, "still listed")
+        self.assertIn('"DisplayVersion"="%s"' % version, entry)
+        server = reg_export(CLASS_KEY + "\\InProcServer32")
+        self.assertIsNotNone(server, "still registered")
 
-    def test_2_folder_with_blanks_and_chinese(self):
+    def test_1_install_repair_and_remove(self):
+        self.install()
+        self.check_installed()
+        self.install()  # the same version again: a repair
+        self.check_installed()
+        # No plugin is loaded from the temporary folder (where a user's program could
+        # have put its own): the uninstaller runs the tool itself.
+        result = self.uninstall(WINEDEBUG="+loaddll")
+        loaded = [line for line in result.stderr.splitlines() if "Loaded" in line]
+        self.assertTrue(loaded, "Wine lists the modules it loads")
+        self.assertEqual([], [line for line in loaded if re.search(r"\\\\temp\\\\", line, re.I)])
+        self.check_removed()
+
+    def test_2_folder_with_blanks_and_chinese_gets_program_files_rights(self):
         folder = "C:\\显示屏 驱动\\MERUVIA 驱动程序"
         os.makedirs(linux_path("C:\\显示屏 驱动"), exist_ok=True)  # the user's own folder
-        self.install(folder=folder)
+        # Wine keeps no access lists on files: a stand-in for icacls shows what the
+        # installer asks Windows for.
+        icacls = linux_path(SYSTEM + "\\icacls.exe")
+        saved = icacls + ".saved"
+        if os.path.exists(icacls):
+            os.replace(icacls, saved)
+            self.addCleanup(os.replace, saved, icacls)
+        else:
+            self.addCleanup(os.unlink, icacls)
+        shutil.copy(os.path.join(PROGRAMS, "record_icacls.exe"), icacls)
+        log = os.path.join(SCRATCH, "icacls-%s.log" % ARCH)
+        icacls_env = dict(MERUVIA_ICACLS_LOG="Z:" + log.replace("/", "\\"),
+                          WINEDLLOVERRIDES="mscoree,mshtml=;icacls.exe=n")
+
+        # The rights cannot be set: nothing is installed.
+        self.install(folder=folder, status=FAILED, MERUVIA_ICACLS_STATUS="5", **icacls_env)
+        self.assertFalse(os.path.exists(linux_path(folder)))
+        self.assertFalse(any(keys_present(CLASS_KEY, UNINSTALL_KEY).values()))
+        self.assertIn("access rights", setup_log())
+
+        if os.path.exists(log):
+            os.unlink(log)
+        self.install(folder=folder, **icacls_env)
+        with open(log, encoding="utf-16-le") as f:
+            calls = f.read().splitlines()
+        self.assertEqual(1, len(calls), calls)
+        self.assertIn('"%s" /inheritance:r /grant:r *S-1-5-32-544:(OI)(CI)F *S-1-5-18:(OI)(CI)F '
+                      '*S-1-5-32-545:(OI)(CI)RX' % folder, calls[0])
         self.check_installed(folder)
         self.uninstall(folder)
         self.check_removed(folder)
         self.assertTrue(os.path.isdir(linux_path("C:\\显示屏 驱动")), "the folder around it is the user's")
 
+        # Program Files protects itself: no rights are changed there.
+        os.unlink(log)
+        self.install(**icacls_env)
+        self.assertFalse(os.path.exists(log), "icacls was not run for Program Files")
+        self.uninstall()
+
     def test_3_refused_registration_installs_nothing(self):
-        folder = PROGRAM_FILES + "\\MERUVIA"
-        self.assertEqual(0, wine(MAKE_VOLATILE_KEY, "MERUVIA.MeruviaPro").returncode)
-        self.addCleanup(lambda: wine("reg", "delete", "HKCR\\MERUVIA.MeruviaPro", "/f"))
-        self.install(status=2)  # the installer's "aborted" status, not success
-        self.assertFalse(os.path.exists(linux_path(folder)), "no files are left")
-        self.assertNotEqual(0, reg_query(UNINSTALL_KEY).returncode, "not listed as installed")
-        self.assertNotEqual(0, reg_query("HKLM\\Software\\Classes\\CLSID\\" + CLSID).returncode,
-                            "keys written before the refusal are taken back")
+        self.assertEqual(0, wine(os.path.join(PROGRAMS, "make_volatile_key.exe"), "MERUVIA.MeruviaPro").returncode)
+        self.addCleanup(lambda: wine("reg", "delete", PROGID_KEY, "/f"))
+        result = self.install(status=FAILED, WINEDEBUG="+loaddll")
+        self.assertEqual([], [line for line in result.stderr.splitlines()
+                              if "Loaded" in line and re.search(r"\\\\temp\\\\", line, re.I)])
+        self.assertFalse(os.path.exists(linux_path(DEFAULT_FOLDER)), "no files are left")
+        self.assertEqual({CLASS_KEY: False, UNINSTALL_KEY: False}, keys_present(CLASS_KEY, UNINSTALL_KEY),
+                         "not listed, and keys written before the refusal are taken back")
+        self.assertIn("could not be registered", setup_log())
+
+    def test_4_failed_reinstall_keeps_the_installation(self):
+        self.install()
+        # The registry now refuses the registration (a volatile key stands in for a
+        # registry the installer may not write).
+        self.assertEqual(0, wine("reg", "delete", PROGID_KEY, "/f").returncode)
+        self.assertEqual(0, wine(os.path.join(PROGRAMS, "make_volatile_key.exe"), "MERUVIA.MeruviaPro").returncode)
+        self.install(status=FAILED)
+        self.check_unchanged()
+        self.assertIn("put back as it was", setup_log())
+        wine("reg", "delete", PROGID_KEY, "/f")
+        self.uninstall()
+        self.check_removed()
+
+    def test_5_files_in_use_stop_upgrade_and_removal(self):
+        self.install()
+        held = HeldFile(DEFAULT_FOLDER + "\\MERUVIA.DLL")
+        self.addCleanup(held.release)
+        self.install(dist=NEXT_DIST, version=NEXT_VERSION, status=IN_USE)
+        self.check_unchanged()
+        self.assertIn("MERUVIA.DLL is in use", setup_log())
+        self.uninstall(status=IN_USE)
+        self.check_unchanged()
+        self.assertTrue(os.path.isdir(linux_path(START_MENU)))
+        held.release()
+        self.uninstall()
+        self.check_removed()
+
+    def test_6_upgrade_then_refused_downgrade(self):
+        self.install()
+        self.install(dist=NEXT_DIST, version=NEXT_VERSION)
+        self.check_installed(version=NEXT_VERSION)
+        entries = reg_export("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall")
+        self.assertEqual(1, entries.count('"DisplayName"="MERUVIA'), "one entry, the new version's")
+        # Back to the older one, silently: refused, the newer kept.
+        self.install(status=NEWER_KEPT)
+        self.assertIn("%s is installed, which is newer than %s" % (NEXT_VERSION, VERSION), setup_log())
+        self.check_unchanged(version=NEXT_VERSION)
+        self.uninstall()
+        self.check_removed()
+
+    def test_7_uninstall_without_the_tool(self):
+        self.install()
+        os.unlink(linux_path(DEFAULT_FOLDER + "\\meruvia-host.exe"))  # deleted, or quarantined
+        self.uninstall()
+        self.check_removed()
+
+    def test_8_another_copy_keeps_its_registration(self):
+        self.install()
+        other = "C:\\Other\\MERUVIA.DLL"
+        os.makedirs(linux_path("C:\\Other"), exist_ok=True)
+        shutil.copy(linux_path(DEFAULT_FOLDER + "\\MERUVIA.DLL"), linux_path(other))
+        self.assertEqual(0, wine(SYSTEM + "\\regsvr32.exe", "/s", other).returncode)
+        self.uninstall()
+        self.assertFalse(os.path.exists(linux_path(DEFAULT_FOLDER)))
+        self.assertIsNone(reg_export(UNINSTALL_KEY))
+        self.assertIn("Other", reg_export(CLASS_KEY + "\\InProcServer32"), "the other copy is still registered")
+        result, display = self.send("COM62")
+        self.assertEqual(0, result.returncode, "the other copy still works: " + result.stderr)
+        self.assertEqual(["001.500"], display.readings())
+        self.assertEqual(0, wine(self.client, "--unregister", "--dll", other).returncode)
+        shutil.rmtree(linux_path("C:\\Other"))
 
     @unittest.skipIf(ARCH != "win32", "signed files are checked once")
-    def test_4_signed_release(self):
+    def test_9_signed_release(self):
         cert = os.path.join(os.path.dirname(SIGNED_DIST), "signing", "cert.pem")
-        folder = PROGRAM_FILES + "\\MERUVIA"
         self.install(dist=SIGNED_DIST)
         for name in ["MERUVIA.DLL", "meruvia-host.exe", "Uninstall.exe"]:
             verify = subprocess.run(["osslsigncode", "verify", "-CAfile", cert, "-in",
-                                     linux_path(folder + "\\" + name)], capture_output=True, text=True)
+                                     linux_path(DEFAULT_FOLDER + "\\" + name)], capture_output=True, text=True)
             self.assertEqual(0, verify.returncode, name + ": " + verify.stdout + verify.stderr)
-        self.check_installed(folder)
-        self.uninstall(folder)
-        self.check_removed(folder)
+        self.check_installed()
+        self.uninstall()
+        self.check_removed()
 
 
 if __name__ == "__main__":

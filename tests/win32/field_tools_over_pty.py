@@ -30,6 +30,7 @@ from wine_line import Line, chinese_locale_env, display_on_com, map_com  # noqa:
 from display_simulator import LAMP_READINGS  # noqa: E402
 
 DLL = os.path.join(os.path.dirname(HOST), "MERUVIA.DLL")
+VERSION = os.environ["MERUVIA_VERSION"]  # the project's, as the build was given it
 CLSID = "{93447081-C721-4469-8B89-46F355783C14}"
 TRACE_FILE_LIMIT = 16 * 1024 * 1024
 DROPPED_NOTE = re.compile(r" \[(\d+) trace lines before this one dropped: another process held the file\]$")
@@ -129,7 +130,7 @@ class Doctor(Case):
         out = result.stdout
         self.assertIn("OK      the ProgID MERUVIA.MeruviaPro is registered for 32-bit programs", out)
         self.assertIn("OK      the class maps back to the ProgID", out)
-        self.assertRegex(out, r"OK      the driver file is .*MERUVIA\.DLL, version 60\.1\.1\.10")
+        self.assertRegex(out, r"OK      the driver file is .*MERUVIA\.DLL, version " + re.escape(VERSION))
         self.assertIn("OK      the driver can be created", out)
         self.assertRegex(out, r"serial ports on this PC: .*COM40")
         self.assertIn("OK      COM40 opens at 19200 8E1", out)
@@ -173,12 +174,13 @@ class Doctor(Case):
             image = bytearray(f.read())
         fixed = image.find(struct.pack("<I", 0xFEEF04BD))  # the version resource's fixed part
         self.assertGreater(fixed, 0)
-        struct.pack_into("<II", image, fixed + 8, (60 << 16) | 2, (1 << 16) | 10)
+        struct.pack_into("<II", image, fixed + 8, 0x00070008, 0x00090006)
         with open(copy, "wb") as f:
             f.write(image)
         self.assertEqual(0, wine("regsvr32", "/s", windows_path(copy)).returncode)
         result = host("--doctor", "--lang", "en", "--port", "COM39")
-        self.assertRegex(result.stdout, r"PROBLEM the registered file .*MERUVIA\.DLL is not MERUVIA\.DLL 60\.1\.1\.10 \(version 60\.2\.1\.10\)")
+        self.assertRegex(result.stdout, r"PROBLEM the registered file .*MERUVIA\.DLL is not MERUVIA\.DLL " +
+                         re.escape(VERSION) + r" \(version 7\.8\.9\.6\)")
         self.assertIn("PROBLEM COM39 does not exist on this PC", result.stdout)
         self.assertEqual(3, result.returncode, "the registration problem came first")
 
@@ -234,6 +236,21 @@ class Unregister(Case):
         for gone in ["ProgID", "InProcServer32"]:
             self.assertNotEqual(0, reg("query", "HKCR\\CLSID\\" + CLSID + "\\" + gone).returncode, gone)
 
+
+    def test_another_copys_registration_is_left_whole(self):
+        # regsvr32 C:\Other\MERUVIA.DLL: that copy is the registered one now.
+        other = os.path.join(self.scratch(), "MERUVIA.DLL")
+        shutil.copy(DLL, other)
+        self.assertEqual(0, wine("regsvr32", "/s", windows_path(other)).returncode)
+        result = host("--unregister", "--lang", "en")
+        self.assertEqual(0, result.returncode, result.stderr)
+        self.assertIn("left the registration alone: it is another copy's", result.stderr)
+        self.assertEqual(0, reg("query", "HKCR\\MERUVIA.MeruviaPro\\CLSID").returncode, "the ProgID stays")
+        self.assertIn("OK      the driver can be created", host("--doctor", "--lang", "en").stdout)
+        # That copy's own tool removes it.
+        removed = host("--unregister", "--dll", windows_path(other), "--lang", "en")
+        self.assertEqual(0, removed.returncode, removed.stderr)
+        self.assertIn("5 registry keys of the driver removed", removed.stdout)
 
     def test_the_class_id_in_any_letter_case_is_the_drivers(self):
         # Another tool (or a hand-made .reg file) wrote the class id in small letters.

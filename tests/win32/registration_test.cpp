@@ -188,17 +188,21 @@ TEST(VersionResource, MarksTheModuleSelfRegistering) {
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT len = 0;
     ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &len));
-    EXPECT_EQ(MAKELONG(1, 60), fixed->dwFileVersionMS);
-    EXPECT_EQ(MAKELONG(10, 1), fixed->dwFileVersionLS);
+    // The version is the project's, set in one place.
+    EXPECT_EQ(MAKELONG(MERUVIA_VERSION_MINOR, MERUVIA_VERSION_MAJOR), fixed->dwFileVersionMS);
+    EXPECT_EQ(MAKELONG(MERUVIA_VERSION_TWEAK, MERUVIA_VERSION_PATCH), fixed->dwFileVersionLS);
+    const std::string commas = std::to_string(MERUVIA_VERSION_MAJOR) + ", " + std::to_string(MERUVIA_VERSION_MINOR) +
+                               ", " + std::to_string(MERUVIA_VERSION_PATCH) + ", " +
+                               std::to_string(MERUVIA_VERSION_TWEAK);
     EXPECT_EQ(static_cast<DWORD>(VFT_DLL), fixed->dwFileType);
 
     struct {
         const char* key;
         const char* value;
     } const strings[] = {
-        {"FileDescription", "MERUVIA DLL"},     {"FileVersion", "60, 1, 1, 10"},
+        {"FileDescription", "MERUVIA DLL"},     {"FileVersion", commas.c_str()},
         {"InternalName", "MERUVIA"},            {"OriginalFilename", "MERUVIA.DLL"},
-        {"ProductName", "MERUVIA Dynamic Link Library"}, {"ProductVersion", "60, 1, 1, 10"},
+        {"ProductName", "MERUVIA Dynamic Link Library"}, {"ProductVersion", commas.c_str()},
         {"OLESelfRegister", ""},                {"CompanyName", ""},
         {"Comments", ""},                       {"LegalTrademarks", ""},
         {"PrivateBuild", ""},                   {"SpecialBuild", ""},

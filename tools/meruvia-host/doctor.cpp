@@ -84,10 +84,11 @@ void CheckRegistration(Report& report, const HostTexts& t) {
         return;
     }
     const std::string version = FileVersion(server);
-    if (version != "60.1.1.10")
-        report.Problem(kNoDriver, Format(t.docServerVersion, shown, version.empty() ? "-" : version));
+    // The tool and the driver come from one build: the version is the build's own.
+    if (version != MERUVIA_VERSION_TEXT)
+        report.Problem(kNoDriver, Format(t.docServerVersion, shown, MERUVIA_VERSION_TEXT, version.empty() ? "-" : version));
     else
-        report.Ok(Format(t.docServer, shown));
+        report.Ok(Format(t.docServer, shown, MERUVIA_VERSION_TEXT));
 }
 
 // Whether COMn is there: it opens, or another program holds it.

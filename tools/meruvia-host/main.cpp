@@ -134,7 +134,7 @@ int Run(const Options& o, const HostTexts& t) {
         Print(stdout, "%s", t.usage);
         return kOk;
     case Action::Unregister:
-        return UnregisterDriver(t);
+        return UnregisterDriver(o.dll.empty() ? BesideThisProgram(L"MERUVIA.DLL") : o.dll, t);
     case Action::Doctor:
         if (o.doRegister && !RegisterDll(o.dll.empty() ? BesideThisProgram(L"MERUVIA.DLL") : o.dll, t))
             return kNoDriver;

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "console.h"
+#include "exit_codes.h"
 #include "host/host_interfaces.h"
 #include "registration_seams.h"
 
@@ -95,11 +96,56 @@ bool PointsAt(const std::wstring& key, const wchar_t* expected, const HostTexts&
     return false;
 }
 
+// The file's volume and index, which every name of it shares (short, long, another drive
+// letter for the same folder); false when it cannot be opened.
+bool FileIdentity(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
+    const HANDLE h = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    const bool ok = GetFileInformationByHandle(h, &info) != FALSE;
+    CloseHandle(h);
+    return ok;
+}
+
+// A path as one text for every way of writing it: full, with its folder in long names.
+std::wstring ComparablePath(const std::wstring& path) {
+    wchar_t full[32768];
+    const DWORD n = GetFullPathNameW(path.c_str(), 32768, full, nullptr);
+    if (n == 0 || n >= 32768)
+        return path;
+    std::wstring text(full, n);
+    const size_t slash = text.find_last_of(L'\\');
+    if (slash == std::wstring::npos)
+        return text;
+    wchar_t folder[32768];
+    const DWORD m = GetLongPathNameW(text.substr(0, slash).c_str(), folder, 32768);
+    if (m == 0 || m >= 32768)
+        return text;
+    return std::wstring(folder, m) + text.substr(slash);
+}
+
 } // namespace
 
-int UnregisterDriver(const HostTexts& t) {
+bool SameFile(const std::wstring& a, const std::wstring& b) {
+    BY_HANDLE_FILE_INFORMATION x{}, y{};
+    if (FileIdentity(a, x) && FileIdentity(b, y))
+        return x.dwVolumeSerialNumber == y.dwVolumeSerialNumber && x.nFileIndexHigh == y.nFileIndexHigh &&
+               x.nFileIndexLow == y.nFileIndexLow;
+    // A file that is gone is known by its name only.
+    return _wcsicmp(ComparablePath(a).c_str(), ComparablePath(b).c_str()) == 0;
+}
+
+int UnregisterDriver(const std::string& ownDllUtf8, const HostTexts& t) {
     const std::wstring progId = kMeruviaProgIdW;
     const std::wstring classKey = std::wstring(L"CLSID\\") + kMeruviaClassIdTextW;
+    // A registration of another copy of the driver is that copy's: removing it would stop it.
+    std::wstring server;
+    if (ReadClassesValue(classKey + L"\\InProcServer32", server) && !server.empty() &&
+        !SameFile(server, Wide(ownDllUtf8))) {
+        Complain(t.otherCopy, Utf8(server.c_str()).c_str(), ownDllUtf8.c_str());
+        return kOk;
+    }
     // Children before parents, and each side only where it points at the other.
     std::wstring keys[5];
     int count = 0;
@@ -127,5 +173,5 @@ int UnregisterDriver(const HostTexts& t) {
     else if (!refused)
         Print(stdout, "%s", t.nothingToRemove);
     Print(stdout, "\n");
-    return refused ? 3 : 0;
+    return refused ? kNoDriver : kOk;
 }

@@ -10,10 +10,16 @@
 // Loads the DLL and calls its DllRegisterServer; says what happened. True on success.
 bool RegisterDll(const std::string& dllUtf8, const HostTexts& t);
 
-// Removes the five keys registration writes, in the view a 32-bit host reads, leaving any
-// that name another component or that hold keys of others. 0 when nothing of the driver is
-// left, 3 when a key could not be removed.
-int UnregisterDriver(const HostTexts& t);
+// Removes the five keys registration writes, in the view a 32-bit host reads, but only
+// where the class is registered to ownDll (the same file, by identity) or to no file: the
+// registration of another copy is left whole, and said so. Keys that name another
+// component or that hold keys of others stay too. 0 when nothing of this copy's
+// registration is left, 3 when a key could not be removed.
+int UnregisterDriver(const std::string& ownDllUtf8, const HostTexts& t);
+
+// Whether two paths name the same file: by volume and file index where both exist, else
+// by their full long names.
+bool SameFile(const std::wstring& a, const std::wstring& b);
 
 // The default value of a key under HKEY_CLASSES_ROOT (32-bit view); false if absent.
 bool ReadClassesValue(const std::wstring& key, std::wstring& value);

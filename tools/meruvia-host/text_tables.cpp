@@ -7,7 +7,7 @@ const HostTexts kEnglishTexts = {
     "usage: meruvia-host [options] [VALUE ...]\n"
     "       meruvia-host --doctor [--port NAME and the line options]\n"
     "       meruvia-host --lamp-test [--interval MS] --port NAME ...\n"
-    "       meruvia-host --register [--dll PATH] | --unregister\n"
+    "       meruvia-host --register [--dll PATH] | --unregister [--dll PATH]\n"
     "\n"
     "Creates the MERUVIA driver through the component runtime, as the host does, checks a\n"
     "tag, opens a serial port and sends each VALUE to the display (one frame per value).\n"
@@ -19,9 +19,9 @@ const HostTexts kEnglishTexts = {
     "                       then 123.456 (the order of the places), then dashes\n"
     "  --interval MS        time between lamp-test frames (default 1000)\n"
     "  --register           register the driver first, as regsvr32 does\n"
-    "  --dll PATH           the DLL --register registers (default: the MERUVIA.DLL beside\n"
-    "                       this program)\n"
-    "  --unregister         remove the driver's registration (the keys that belong to it)\n"
+    "  --dll PATH           the DLL --register registers and --unregister removes (default:\n"
+    "                       the MERUVIA.DLL beside this program)\n"
+    "  --unregister         remove that DLL's registration; another copy's is left alone\n"
     "  --port NAME          serial port (default COM1)\n"
     "  --baud N             line speed (default 9600)\n"
     "  --data-bits N        5 to 8 (default 8)\n"
@@ -52,6 +52,7 @@ const HostTexts kEnglishTexts = {
     "the driver is not registered: nothing to remove",
     "left %s alone: it belongs to another component (%s)",
     "cannot remove %s: %s. Run as administrator",
+    "left the registration alone: it is another copy's, %s, not %s",
     "the component runtime could not be initialised",
     "the driver MERUVIA.MeruviaPro is not registered; run with\n"
     "  --register, or: regsvr32 MERUVIA.DLL",
@@ -81,11 +82,11 @@ const HostTexts kEnglishTexts = {
     "        Register it: meruvia-host --register, or the installer, as administrator",
     "the class maps back to the ProgID",
     "the class's ProgID is '%s', not MERUVIA.MeruviaPro. Register the driver again",
-    "the driver file is %s, version 60.1.1.10",
+    "the driver file is %s, version %s",
     "the class has no InProcServer32 file. Register the driver again",
     "the registered driver file %s does not exist (moved or deleted?). Register it again from\n"
     "        where it is now",
-    "the registered file %s is not MERUVIA.DLL 60.1.1.10 (version %s). Register the right file",
+    "the registered file %s is not MERUVIA.DLL %s (version %s). Register the right file",
     "the driver is registered for 64-bit programs only, where the 32-bit host cannot see it.\n"
     "        Register it with the 32-bit regsvr32 (C:\\Windows\\SysWOW64\\regsvr32.exe) or the installer",
     "the driver can be created",
@@ -106,7 +107,7 @@ const HostTexts kChineseTexts = {
     "用法: meruvia-host [选项] [数值 ...]\n"
     "      meruvia-host --doctor [--port 端口名 及线路选项]\n"
     "      meruvia-host --lamp-test [--interval 毫秒] --port 端口名 ...\n"
-    "      meruvia-host --register [--dll 路径] | --unregister\n"
+    "      meruvia-host --register [--dll 路径] | --unregister [--dll 路径]\n"
     "\n"
     "像主机程序一样通过组件运行库创建 MERUVIA 驱动，检查标签，打开串口，\n"
     "把每个数值发送到显示屏（每个数值一帧）。没有给出数值时，从标准输入逐行读取。\n"
@@ -117,8 +118,9 @@ const HostTexts kChineseTexts = {
     "                       再显示 123.456（各位的顺序），最后显示横线\n"
     "  --interval 毫秒      灯测试每帧之间的间隔（默认 1000）\n"
     "  --register           先注册驱动，与 regsvr32 相同\n"
-    "  --dll 路径           --register 要注册的 DLL（默认：本程序旁边的 MERUVIA.DLL）\n"
-    "  --unregister         删除驱动的注册信息（只删属于它的注册表项）\n"
+    "  --dll 路径           --register 要注册、--unregister 要注销的 DLL（默认：本程序旁边的\n"
+    "                       MERUVIA.DLL）\n"
+    "  --unregister         删除该 DLL 的注册信息；另一份驱动的注册信息不动\n"
     "  --port 端口名        串口（默认 COM1）\n"
     "  --baud N             波特率（默认 9600）\n"
     "  --data-bits N        数据位 5 到 8（默认 8）\n"
@@ -147,6 +149,7 @@ const HostTexts kChineseTexts = {
     "驱动没有注册: 没有可删除的内容",
     "未动 %s: 它属于另一个组件（%s）",
     "无法删除 %s: %s。请以管理员身份运行",
+    "未动注册信息: 它属于另一份驱动 %s，不是 %s",
     "组件运行库无法初始化",
     "驱动 MERUVIA.MeruviaPro 没有注册; 请加 --register 运行，\n"
     "  或执行: regsvr32 MERUVIA.DLL",
@@ -176,10 +179,10 @@ const HostTexts kChineseTexts = {
     "        请以管理员身份注册: meruvia-host --register，或运行安装程序",
     "类可以映射回 ProgID",
     "类的 ProgID 是 '%s'，不是 MERUVIA.MeruviaPro。请重新注册驱动",
-    "驱动文件是 %s，版本 60.1.1.10",
+    "驱动文件是 %s，版本 %s",
     "类没有 InProcServer32 文件。请重新注册驱动",
     "注册的驱动文件 %s 不存在（被移动或删除了?）。请在文件现在的位置重新注册",
-    "注册的文件 %s 不是 MERUVIA.DLL 60.1.1.10（版本 %s）。请注册正确的文件",
+    "注册的文件 %s 不是 MERUVIA.DLL %s（版本 %s）。请注册正确的文件",
     "驱动只注册在 64 位程序的位置，32 位主机看不到。\n"
     "        请用 32 位 regsvr32（C:\\Windows\\SysWOW64\\regsvr32.exe）或安装程序注册",
     "驱动可以创建",

@@ -20,6 +20,7 @@ struct HostTexts {
     const char* nothingToRemove;
     const char* notOurs;          // %s key, %s value
     const char* cannotRemove;     // %s key, %s reason
+    const char* otherCopy;        // %s registered file, %s own file
     // the driver
     const char* runtimeFailed;
     const char* notRegistered;
@@ -47,10 +48,10 @@ struct HostTexts {
     const char* docClassMissing;
     const char* docClassBack;
     const char* docClassBackWrong;  // %s value
-    const char* docServer;          // %s path
+    const char* docServer;          // %s path, %s version
     const char* docServerMissing;
     const char* docServerNoFile;    // %s path
-    const char* docServerVersion;   // %s path, %s version
+    const char* docServerVersion;   // %s path, %s expected version, %s version
     const char* docOnly64;
     const char* docCreated;
     const char* docNotCreated;      // %s reason
