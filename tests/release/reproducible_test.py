@@ -5,7 +5,7 @@ signed with a key held in a token and time-stamped by a local authority, and las
 signed with a throwaway certificate, whose signed files must verify; that one stays in
 <other>/dist for the install test (with <other>/signing/cert.pem).
 
-    reproducible_test.py <source checkout> <its dist> <another folder>
+    reproducible_test.py <source checkout> <its dist> <another folder> <version>
 """
 import filecmp
 import os
@@ -18,8 +18,9 @@ import zipfile
 from time_stamp_authority import TimeStampAuthority
 
 SOFTHSM_MODULE = "/usr/lib/softhsm/libsofthsm2.so"
-SOURCE, DIST, OTHER = sys.argv[1:4]
-del sys.argv[1:4]
+SOURCE, DIST, OTHER, VERSION = sys.argv[1:5]
+del sys.argv[1:5]
+NAME = "meruvia-" + VERSION
 
 
 def release(env=None):
@@ -48,12 +49,12 @@ class Release(unittest.TestCase):
         out = release()
         self.assertIn("UNSIGNED", out, "an unsigned release says so")
         names = sorted(os.listdir(DIST))
-        self.assertEqual(["SHA256SUMS", "meruvia-60.1.1.10-setup.exe", "meruvia-60.1.1.10-win32.zip"], names)
+        self.assertEqual(["SHA256SUMS", NAME + "-setup.exe", NAME + "-win32.zip"], names)
         self.assertEqual(names, sorted(os.listdir(os.path.join(OTHER, "dist"))))
         for name in names:
             self.assertTrue(filecmp.cmp(os.path.join(DIST, name), os.path.join(OTHER, "dist", name), shallow=False),
                             name + " differs between the two folders (dist/ must be built from the committed tree)")
-        with zipfile.ZipFile(os.path.join(DIST, "meruvia-60.1.1.10-win32.zip")) as z:
+        with zipfile.ZipFile(os.path.join(DIST, NAME + "-win32.zip")) as z:
             self.assertEqual(
                 ["INSTALL.txt", "MERUVIA.DLL", "docs/README.html", "docs/README.zh-CN.html",
                  "licenses/GCC-runtime.txt", "licenses/GPL-3.txt", "licenses/MinGW-w64.txt", "meruvia-host.exe"],
@@ -80,16 +81,22 @@ class Release(unittest.TestCase):
         out = release({"MERUVIA_SIGN_CERT": cert, "MERUVIA_SIGN_KEY": key})
         self.assertIn("signed", out)
         dist = os.path.join(OTHER, "dist")
-        setup = os.path.join(dist, "meruvia-60.1.1.10-setup.exe")
+        setup = os.path.join(dist, NAME + "-setup.exe")
         result = verify(setup, cert)
         self.assertEqual(0, result.returncode, result.stdout + result.stderr)
         unpacked = os.path.join(signing, "unpacked")
-        with zipfile.ZipFile(os.path.join(dist, "meruvia-60.1.1.10-win32.zip")) as z:
+        with zipfile.ZipFile(os.path.join(dist, NAME + "-win32.zip")) as z:
             z.extractall(unpacked)
         for name in ["MERUVIA.DLL", "meruvia-host.exe"]:
-            result = verify(os.path.join(unpacked, "meruvia-60.1.1.10", name), cert)
+            result = verify(os.path.join(unpacked, NAME, name), cert)
             self.assertEqual(0, result.returncode, name + ": " + result.stdout + result.stderr)
-        unsigned = os.path.join(DIST, "meruvia-60.1.1.10-setup.exe")
+        # The only plugins the installer carries, run from its temporary folder, are signed.
+        plugins = os.path.join(OTHER, "build", "release", "nsis", "Plugins", "x86-unicode")
+        self.assertEqual(["System.dll", "nsDialogs.dll"], sorted(os.listdir(plugins)))
+        for name in os.listdir(plugins):
+            result = verify(os.path.join(plugins, name), cert)
+            self.assertEqual(0, result.returncode, name + ": " + result.stdout + result.stderr)
+        unsigned = os.path.join(DIST, NAME + "-setup.exe")
         self.assertNotEqual(0, verify(unsigned, cert).returncode, "the unsigned release carries no signature")
         self.assertChecksumsOf(dist, sorted(os.listdir(dist)))  # taken after signing
 
@@ -130,14 +137,15 @@ class Release(unittest.TestCase):
                        "MERUVIA_SIGN_PKCS11_MODULE": SOFTHSM_MODULE, "MERUVIA_SIGN_TIMESTAMP_URL": authority.url})
         self.assertIn("the key in the token", out)
         self.assertNotIn("NO TIME STAMP", out)
-        self.assertEqual(4, authority.requests, "the DLL, the tool, the uninstaller and the installer")
+        self.assertEqual(6, authority.requests,
+                         "the DLL, the tool, the installer's two page plugins, the uninstaller and the installer")
         dist = os.path.join(OTHER, "dist")
         unpacked = os.path.join(signing, "unpacked")
-        with zipfile.ZipFile(os.path.join(dist, "meruvia-60.1.1.10-win32.zip")) as z:
+        with zipfile.ZipFile(os.path.join(dist, NAME + "-win32.zip")) as z:
             z.extractall(unpacked)
-        for path in [os.path.join(dist, "meruvia-60.1.1.10-setup.exe"),
-                     os.path.join(unpacked, "meruvia-60.1.1.10", "MERUVIA.DLL"),
-                     os.path.join(unpacked, "meruvia-60.1.1.10", "meruvia-host.exe")]:
+        for path in [os.path.join(dist, NAME + "-setup.exe"),
+                     os.path.join(unpacked, NAME, "MERUVIA.DLL"),
+                     os.path.join(unpacked, NAME, "meruvia-host.exe")]:
             result = subprocess.run(["osslsigncode", "verify", "-CAfile", cert, "-TSA-CAfile", authority.ca_file,
                                      "-in", path], capture_output=True, text=True)
             self.assertEqual(0, result.returncode, path + ": " + result.stdout + result.stderr)
