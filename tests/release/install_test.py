@@ -161,9 +161,14 @@ class Installer(unittest.TestCase):
         return result
 
     def uninstall(self, folder=DEFAULT_FOLDER, status=0, **extra):
-        """The documented silent form, run in place so that it can be waited for; it must
-        leave no uninstaller behind either."""
-        result = wine(folder + "\\Uninstall.exe", "/S", "_?=" + folder, **extra)
+        """The documented silent form a script can wait for: a copy of the uninstaller,
+        outside the folder it removes, run with _?= (which NSIS reads unquoted, to the end
+        of the line, as it does /D=)."""
+        copy = os.path.join(SCRATCH, "meruvia-uninstall-%s.exe" % ARCH)
+        shutil.copy(linux_path(folder + "\\Uninstall.exe"), copy)
+        self.addCleanup(lambda: os.path.exists(copy) and os.unlink(copy))
+        pieces = ("_?=" + folder).split(" ")
+        result = wine(copy, "/S", *pieces, **extra)
         self.assertEqual(status, result.returncode, result.stderr)
         return result
 
@@ -189,7 +194,7 @@ class Installer(unittest.TestCase):
         doubled = folder.replace("\\", "\\\\")
         for line in ['"DisplayName"="MERUVIA %s"' % version, '"DisplayVersion"="%s"' % version,
                      '"UninstallString"="\\"%s\\\\Uninstall.exe\\""' % doubled,
-                     '"QuietUninstallString"="\\"%s\\\\Uninstall.exe\\" /S _?=%s"' % (doubled, doubled),
+                     '"QuietUninstallString"="\\"%s\\\\Uninstall.exe\\" /S"' % doubled,
                      '"DisplayIcon"="%s\\\\Uninstall.exe,0"' % doubled,
                      '"HelpLink"="%s\\\\docs\\\\README.html"' % doubled]:
             self.assertIn(line, entry)

@@ -441,8 +441,7 @@ Section "MERUVIA"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "HelpLink" "$INSTDIR\docs\$(GuideFile)"
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $R0
   WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
-  ; Run in place (_?=), the uninstaller can be waited for.
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S _?=$INSTDIR'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
   !undef FN_PREFIX
@@ -477,12 +476,18 @@ Section "Uninstall"
   SetOutPath "$TEMP" ; a folder that is the current one cannot be removed
   StrCpy $R6 "$INSTDIR"
   !insertmacro Files RemoveIn
-  ; Run in place (Uninstall.exe /S _?=<folder>, which a script can wait for), the
-  ; uninstaller moves itself out of the folder; Windows deletes it at the next start.
+  ; Run in place (Uninstall.exe /S _?=<folder>), the uninstaller cannot delete its own
+  ; file: it moves it out of the folder, which Windows allows for a running program, or
+  ; leaves it for Windows to delete at the next start. The documented silent form runs a
+  ; copy from outside the folder instead.
   ${If} ${FileExists} "$INSTDIR\Uninstall.exe"
     GetTempFileName $R2
     Delete "$R2"
+    ClearErrors
     Rename "$INSTDIR\Uninstall.exe" "$R2"
+    ${If} ${Errors}
+      StrCpy $R2 "$INSTDIR\Uninstall.exe"
+    ${EndIf}
     Delete /REBOOTOK "$R2"
   ${EndIf}
   RMDir "$INSTDIR\docs"

@@ -1,4 +1,4 @@
-; What the installer and the uninstaller say, in English and in Chinese (Simplified).
+﻿; What the installer and the uninstaller say, in English and in Chinese (Simplified).
 
 LangString InUse ${LANG_ENGLISH} "$R0 is in use by another program, most likely the host application with the driver loaded.$\r$\n$\r$\nClose every program that uses the MERUVIA driver, then choose Retry. Cancel leaves everything as it is."
 LangString InUse ${LANG_SIMPCHINESE} "$R0 正被另一个程序使用，很可能是加载了驱动的主机程序。$\r$\n$\r$\n请关闭所有使用 MERUVIA 驱动的程序，然后选择“重试”。选择“取消”则一切保持原样。"
