@@ -17,9 +17,11 @@ import glob
 import os
 import re
 import shutil
+import signal
 import struct
 import subprocess
 import sys
+import time
 import unittest
 import zipfile
 
@@ -40,6 +42,7 @@ SYSTEM = "C:\\windows\\syswow64" if ARCH == "win64" else "C:\\windows\\system32"
 UNINSTALL_KEY = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\MERUVIA"
 CLASS_KEY = "HKLM\\Software\\Classes\\CLSID\\" + CLSID
 PROGID_KEY = "HKCR\\MERUVIA.MeruviaPro"
+CHINESE_FOLDER = "C:\\显示屏 驱动\\MERUVIA 驱动程序"
 START_MENU = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\MERUVIA"
 FILES = ["MERUVIA.DLL", "meruvia-host.exe", "INSTALL.txt", "Uninstall.exe", "docs\\README.html",
          "docs\\README.zh-CN.html", "licenses\\GCC-runtime.txt", "licenses\\GPL-3.txt", "licenses\\MinGW-w64.txt"]
@@ -49,7 +52,8 @@ FAILED, NEWER_KEPT, IN_USE = 2, 3, 4
 
 def wine_env(**extra):
     env = dict(os.environ)
-    env.update(WINEPREFIX=PREFIX, WINEARCH=ARCH, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
+    # No desktop menu entries for the shortcuts (winemenubuilder only costs time here).
+    env.update(WINEPREFIX=PREFIX, WINEARCH=ARCH, WINEDEBUG="-all", WINEDLLOVERRIDES="winemenubuilder.exe=d",
                LANG="C.UTF-8", LC_ALL="C.UTF-8")  # arguments in Chinese reach Windows intact
     env.pop("MERUVIA_TRACE", None)
     env.update(extra)
@@ -60,17 +64,33 @@ def wine(*args, timeout=180, **extra):
     """A Windows program in the test's prefix, through the build's runner (which makes the
     prefix fresh on first use and notes a crash)."""
     env = wine_env(MERUVIA_WINEPREFIX=PREFIX, MERUVIA_WINEARCH=ARCH, **extra)
-    return subprocess.run([os.environ["MERUVIA_WINE_RUN"], *args], capture_output=True, text=True, env=env,
-                          timeout=timeout)
+    started = time.monotonic()
+    # A session of its own, so that a program that does not end is stopped with all it
+    # started (the runner's output filters would keep its pipes open).
+    proc = subprocess.Popen([os.environ["MERUVIA_WINE_RUN"], *args], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                            text=True, env=env, start_new_session=True)
+    try:
+        out, err = proc.communicate(timeout=timeout)
+    except subprocess.TimeoutExpired:
+        os.killpg(proc.pid, signal.SIGKILL)
+        out, err = proc.communicate()
+        raise AssertionError("%s did not end within %d s: %s" % (" ".join(map(str, args)), timeout, err))
+    result = subprocess.CompletedProcess(args, proc.returncode, out, err)
+    # Each program's time and status, so that a slow or stuck step is seen in the log.
+    print("    %5.1f s  %s -> %d" % (time.monotonic() - started, " ".join(map(str, args))[:160], result.returncode),
+          file=sys.stderr, flush=True)
+    return result
 
 
 def keys_present(*keys, view="32"):
     """Which of the keys exist, asked of reg.exe in one command prompt (a Windows program's
     start is slow under emulation)."""
-    commands = " & ".join("(reg query \"%s\" /reg:%s >nul 2>nul && echo yes %d || echo no %d)" % (k, view, i, i)
-                          for i, k in enumerate(keys))
+    commands = " & ".join("reg query \"%s\" /reg:%s >nul 2>nul & if errorlevel 1 (echo no %d) else (echo yes %d)"
+                          % (k, view, i, i) for i, k in enumerate(keys))
     out = wine("cmd", "/c", commands).stdout
-    return {k: ("yes %d" % i) in out for i, k in enumerate(keys)}
+    answers = {k: ("yes %d" % i) in out for i, k in enumerate(keys)}
+    assert all(("yes %d" % i) in out or ("no %d" % i) in out for i in range(len(keys))), out
+    return answers
 
 
 def reg_export(key, view="32"):
@@ -100,8 +120,11 @@ def file_version(path):
 
 
 def setup_log():
-    """What the installer last wrote to %TEMP%\\meruvia-setup.log."""
-    logs = glob.glob(os.path.join(PREFIX, "drive_c", "users", "*", "**", "meruvia-setup.log"), recursive=True)
+    """What the installer last wrote to %TEMP%\\meruvia-setup.log (the user's temporary
+    folder: AppData\\Local\\Temp, or Temp where Windows keeps it in the profile itself)."""
+    users = os.path.join(PREFIX, "drive_c", "users", "*")
+    logs = (glob.glob(os.path.join(users, "AppData", "Local", "Temp", "meruvia-setup.log")) +
+            glob.glob(os.path.join(users, "Temp", "meruvia-setup.log")))
     if not logs:
         return ""
     with open(logs[0], encoding="utf-16") as f:
@@ -152,12 +175,20 @@ class Installer(unittest.TestCase):
     def tearDownClass(cls):
         subprocess.run(["wineserver", "-k"], env=wine_env(), capture_output=True)
 
+    def setUp(self):
+        """Each case starts from a Windows without the driver, whatever the one before left."""
+        wine("cmd", "/c", " & ".join("reg delete \"%s\" /f /reg:32 >nul 2>nul" % k
+                                     for k in (PROGID_KEY, CLASS_KEY, UNINSTALL_KEY)))
+        for folder in (DEFAULT_FOLDER, CHINESE_FOLDER, "C:\\Other", START_MENU):
+            shutil.rmtree(linux_path(folder), ignore_errors=True)
+
     def install(self, dist=DIST, folder=None, status=0, version=VERSION, **extra):
         setup = os.path.join(dist, "meruvia-%s-setup.exe" % version)
         # /D= comes last and unquoted; Wine joins the pieces with blanks.
         args = ["/S"] + (["/D=" + folder.split(" ")[0]] + folder.split(" ")[1:] if folder else [])
         result = wine(setup, *args, **extra)
-        self.assertEqual(status, result.returncode, "setup: " + setup_log() + result.stderr)
+        if status != result.returncode:
+            self.fail("setup: %d, not %d: %s%s" % (result.returncode, status, setup_log(), result.stderr))
         return result
 
     def uninstall(self, folder=DEFAULT_FOLDER, status=0, **extra):
@@ -234,20 +265,23 @@ class Installer(unittest.TestCase):
         self.assertIsNotNone(server, "still registered")
 
     def test_1_install_repair_and_remove(self):
-        self.install()
+        # No plugin is loaded from the temporary folder (where a user's program could
+        # have put its own), neither by a silent setup nor by the uninstaller.
+        result = self.install(WINEDEBUG="+loaddll")
+        self.assertNothingLoadedFromTemp(result)
         self.check_installed()
         self.install()  # the same version again: a repair
         self.check_installed()
-        # No plugin is loaded from the temporary folder (where a user's program could
-        # have put its own): the uninstaller runs the tool itself.
-        result = self.uninstall(WINEDEBUG="+loaddll")
+        self.assertNothingLoadedFromTemp(self.uninstall(WINEDEBUG="+loaddll"))
+        self.check_removed()
+
+    def assertNothingLoadedFromTemp(self, result):
         loaded = [line for line in result.stderr.splitlines() if "Loaded" in line]
         self.assertTrue(loaded, "Wine lists the modules it loads")
         self.assertEqual([], [line for line in loaded if re.search(r"\\\\temp\\\\", line, re.I)])
-        self.check_removed()
 
     def test_2_folder_with_blanks_and_chinese_gets_program_files_rights(self):
-        folder = "C:\\显示屏 驱动\\MERUVIA 驱动程序"
+        folder = CHINESE_FOLDER
         os.makedirs(linux_path("C:\\显示屏 驱动"), exist_ok=True)  # the user's own folder
         # Wine keeps no access lists on files: a stand-in for icacls shows what the
         # installer asks Windows for.
@@ -261,7 +295,7 @@ class Installer(unittest.TestCase):
         shutil.copy(os.path.join(PROGRAMS, "record_icacls.exe"), icacls)
         log = os.path.join(SCRATCH, "icacls-%s.log" % ARCH)
         icacls_env = dict(MERUVIA_ICACLS_LOG="Z:" + log.replace("/", "\\"),
-                          WINEDLLOVERRIDES="mscoree,mshtml=;icacls.exe=n")
+                          WINEDLLOVERRIDES="winemenubuilder.exe=d;icacls.exe=n")
 
         # The rights cannot be set: nothing is installed.
         self.install(folder=folder, status=FAILED, MERUVIA_ICACLS_STATUS="5", **icacls_env)
@@ -291,9 +325,7 @@ class Installer(unittest.TestCase):
     def test_3_refused_registration_installs_nothing(self):
         self.assertEqual(0, wine(os.path.join(PROGRAMS, "make_volatile_key.exe"), "MERUVIA.MeruviaPro").returncode)
         self.addCleanup(lambda: wine("reg", "delete", PROGID_KEY, "/f"))
-        result = self.install(status=FAILED, WINEDEBUG="+loaddll")
-        self.assertEqual([], [line for line in result.stderr.splitlines()
-                              if "Loaded" in line and re.search(r"\\\\temp\\\\", line, re.I)])
+        self.assertNothingLoadedFromTemp(self.install(status=FAILED, WINEDEBUG="+loaddll"))
         self.assertFalse(os.path.exists(linux_path(DEFAULT_FOLDER)), "no files are left")
         self.assertEqual({CLASS_KEY: False, UNINSTALL_KEY: False}, keys_present(CLASS_KEY, UNINSTALL_KEY),
                          "not listed, and keys written before the refusal are taken back")
@@ -305,9 +337,11 @@ class Installer(unittest.TestCase):
         # registry the installer may not write).
         self.assertEqual(0, wine("reg", "delete", PROGID_KEY, "/f").returncode)
         self.assertEqual(0, wine(os.path.join(PROGRAMS, "make_volatile_key.exe"), "MERUVIA.MeruviaPro").returncode)
+        self.addCleanup(lambda: wine("reg", "delete", PROGID_KEY, "/f"))
         self.install(status=FAILED)
         self.check_unchanged()
         self.assertIn("put back as it was", setup_log())
+        self.assertNotIn("could not be put back", setup_log())
         wine("reg", "delete", PROGID_KEY, "/f")
         self.uninstall()
         self.check_removed()

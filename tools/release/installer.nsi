@@ -27,7 +27,6 @@ BrandingText " "
 
 !include "MUI2.nsh"
 !include "LogicLib.nsh"
-!include "FileFunc.nsh"
 !include "WordFunc.nsh"
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\MERUVIA"
@@ -65,6 +64,7 @@ Var PrevDir      ; the folder of the installation this one replaces, if any
 Var PrevVersion
 Var Failed       ; the file a step failed on; empty while all goes well
 Var MadeInstDir  ; 1 when this run created the installation folder
+Var RollBackTrouble ; the files that could not be put back
 Var Reg1
 Var Reg2
 Var Reg3
@@ -112,6 +112,9 @@ Var Reg5
     FileOpen $R7 "$TEMP\${log}" w
     ${IfNot} ${Errors}
       FileWriteUTF16LE /BOM $R7 "$R9$\r$\n"
+      ${If} $RollBackTrouble != ""
+        FileWriteUTF16LE $R7 "$(PutBackFailed)$\r$\n"
+      ${EndIf}
       FileClose $R7
     ${EndIf}
     MessageBox MB_OK|MB_ICONSTOP "$R9" /SD IDOK
@@ -190,14 +193,30 @@ Var Reg5
   ${EndIf}
 !macroend
 
-; Undoes SwapIn: a file that was swapped in (no longer staged) goes, the one set aside
-; comes back.
+; Undoes SwapIn: a file that was swapped in (no longer staged) goes back to the stage, the
+; one set aside comes back. What cannot be put back stays where it is, and is named.
 !macro PutBack Rel
+  ClearErrors
   ${IfNot} ${FileExists} "${STAGE_DIR}\${Rel}"
-    Delete "$INSTDIR\${Rel}"
+  ${AndIf} ${FileExists} "$INSTDIR\${Rel}"
+    Rename "$INSTDIR\${Rel}" "${STAGE_DIR}\${Rel}"
   ${EndIf}
   ${If} ${FileExists} "${OLD_DIR}\${Rel}"
+  ${AndIfNot} ${Errors}
     Rename "${OLD_DIR}\${Rel}" "$INSTDIR\${Rel}"
+  ${EndIf}
+  ${If} ${Errors}
+    StrCpy $RollBackTrouble "$RollBackTrouble $INSTDIR\${Rel}"
+  ${EndIf}
+!macroend
+
+!macro AddSize Rel
+  ClearErrors
+  FileOpen $R1 "$INSTDIR\${Rel}" r
+  ${IfNot} ${Errors}
+    FileSeek $R1 0 END $R2
+    FileClose $R1
+    IntOp $R0 $R0 + $R2
   ${EndIf}
 !macroend
 
@@ -245,19 +264,32 @@ Function DropStage
   ${EndIf}
 FunctionEnd
 
-; Takes back everything this run did to the folder and the registration.
+; Takes back everything this run did to the folder and the registration. The folder of the
+; previous files is removed only once it is empty: a file that could not be put back is
+; left there, never deleted.
 Function RollBack
   DetailPrint "$(RollingBack)"
+  StrCpy $RollBackTrouble ""
   !insertmacro Files PutBack
   !insertmacro RestoreKey $Reg5 "${CLASS_KEY}\InprocServer32"
   !insertmacro RestoreKey $Reg4 "${CLASS_KEY}\ProgID"
   !insertmacro RestoreKey $Reg3 "${PROGID}\CLSID"
   !insertmacro RestoreKey $Reg2 "${CLASS_KEY}"
   !insertmacro RestoreKey $Reg1 "${PROGID}"
-  Call DropStage
+  SetOutPath "$TEMP" ; a folder that is the current one cannot be removed
+  RMDir /r "${STAGE_DIR}"
+  RMDir "${OLD_DIR}\docs"
+  RMDir "${OLD_DIR}\licenses"
+  RMDir "${OLD_DIR}"
+  ${If} $RollBackTrouble != ""
+    DetailPrint "$(PutBackFailed)"
+  ${ElseIf} $MadeInstDir == 1
+    RMDir "$INSTDIR\docs"
+    RMDir "$INSTDIR\licenses"
+    RMDir "$INSTDIR"
+  ${EndIf}
 FunctionEnd
 
-; Whether $INSTDIR is inside one of the Program Files folders ($R0 1) or not ($R0 0).
 !macro UnderFolder Folder
   StrLen $R3 "${Folder}\"
   StrCpy $R4 "$INSTDIR\" $R3
@@ -432,7 +464,10 @@ Section "MERUVIA"
     '/c ""$INSTDIR\meruvia-host.exe" --doctor & pause"' "$INSTDIR\meruvia-host.exe"
   CreateShortcut "${MENU_DIR}\$(LinkUninstall).lnk" "$INSTDIR\Uninstall.exe"
 
-  ${GetSize} "$INSTDIR" "/S=0K" $R0 $R1 $R2
+  ; The size in KB, for the list of installed programs (FileFunc's GetSize would need a plugin).
+  StrCpy $R0 0
+  !insertmacro Files AddSize
+  IntOp $R0 $R0 / 1024
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "MERUVIA ${VERSION}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "MERUVIA"

@@ -12,6 +12,8 @@ LangString RegisterFailed ${LANG_ENGLISH} "The driver could not be registered: M
 LangString RegisterFailed ${LANG_SIMPCHINESE} "驱动无法注册: MERUVIA.DLL 的注册报告了错误，或者注册后注册表中没有它。注册需要管理员权限: 请以管理员身份运行安装程序。之前的安装（如果有）已恢复原样。"
 LangString Registered ${LANG_ENGLISH} "MERUVIA.DLL registered for 32-bit programs."
 LangString Registered ${LANG_SIMPCHINESE} "MERUVIA.DLL 已为 32 位程序注册。"
+LangString PutBackFailed ${LANG_ENGLISH} "These files could not be put back:$RollBackTrouble. The previous ones are in $INSTDIR\~setup-old."
+LangString PutBackFailed ${LANG_SIMPCHINESE} "以下文件无法恢复：$RollBackTrouble。之前的文件在 $INSTDIR\~setup-old 中。"
 LangString RollingBack ${LANG_ENGLISH} "Putting the previous installation back..."
 LangString RollingBack ${LANG_SIMPCHINESE} "正在恢复之前的安装……"
 LangString Protecting ${LANG_ENGLISH} "The folder is outside Program Files: giving it Program Files' access rights (administrators change it, users read it)."
