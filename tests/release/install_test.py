@@ -21,6 +21,7 @@ import signal
 import struct
 import subprocess
 import sys
+import tempfile
 import time
 import unittest
 import zipfile
@@ -65,15 +66,22 @@ def wine(*args, timeout=180, **extra):
     prefix fresh on first use and notes a crash)."""
     env = wine_env(MERUVIA_WINEPREFIX=PREFIX, MERUVIA_WINEARCH=ARCH, **extra)
     started = time.monotonic()
-    # A session of its own, so that a program that does not end is stopped with all it
-    # started (the runner's output filters would keep its pipes open).
-    proc = subprocess.Popen([os.environ["MERUVIA_WINE_RUN"], *args], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                            text=True, env=env, start_new_session=True)
-    try:
-        out, err = proc.communicate(timeout=timeout)
-    except subprocess.TimeoutExpired:
-        os.killpg(proc.pid, signal.SIGKILL)
-        out, err = proc.communicate()
+    # The output goes to files, not pipes: a process the program leaves running (Wine's
+    # desktop process, started by the first window) would hold a pipe open for ever. A
+    # session of its own, so that a program that does not end is stopped with all it started.
+    with tempfile.TemporaryFile() as out_file, tempfile.TemporaryFile() as err_file:
+        proc = subprocess.Popen([os.environ["MERUVIA_WINE_RUN"], *args], stdout=out_file, stderr=err_file,
+                                env=env, start_new_session=True)
+        try:
+            proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            os.killpg(proc.pid, signal.SIGKILL)
+            proc.wait()
+        out_file.seek(0)
+        err_file.seek(0)
+        out = out_file.read().decode("utf-8", "replace")
+        err = err_file.read().decode("utf-8", "replace")
+    if proc.returncode == -signal.SIGKILL:
         raise AssertionError("%s did not end within %d s: %s" % (" ".join(map(str, args)), timeout, err))
     result = subprocess.CompletedProcess(args, proc.returncode, out, err)
     # Each program's time and status, so that a slow or stuck step is seen in the log.
@@ -83,14 +91,11 @@ def wine(*args, timeout=180, **extra):
 
 
 def keys_present(*keys, view="32"):
-    """Which of the keys exist, asked of reg.exe in one command prompt (a Windows program's
-    start is slow under emulation)."""
-    commands = " & ".join("reg query \"%s\" /reg:%s >nul 2>nul & if errorlevel 1 (echo no %d) else (echo yes %d)"
-                          % (k, view, i, i) for i, k in enumerate(keys))
-    out = wine("cmd", "/c", commands).stdout
-    answers = {k: ("yes %d" % i) in out for i, k in enumerate(keys)}
-    assert all(("yes %d" % i) in out or ("no %d" % i) in out for i in range(len(keys))), out
-    return answers
+    """Which of the keys exist, in one program start (a start is slow under emulation)."""
+    result = wine(os.path.join(PROGRAMS, "registry_probe.exe"), *(["/reg:64"] if view == "64" else []), *keys)
+    assert result.returncode == 0, result.stderr
+    answers = dict(reversed(line.split(" ", 1)) for line in result.stdout.splitlines() if line.strip())
+    return {k: answers[k] == "yes" for k in keys}
 
 
 def reg_export(key, view="32"):

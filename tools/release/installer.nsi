@@ -243,7 +243,7 @@ Var Reg5
 
 !macro RestoreKey Var Key
   ${If} ${Var} == "absent"
-    DeleteRegKey /ifempty HKCR "${Key}"
+    DeleteRegKey /ifnosubkeys HKCR "${Key}"
   ${ElseIf} ${Var} == "novalue"
     DeleteRegValue HKCR "${Key}" ""
   ${Else}
