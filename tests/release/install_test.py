@@ -180,8 +180,14 @@ class Installer(unittest.TestCase):
     def tearDownClass(cls):
         subprocess.run(["wineserver", "-k"], env=wine_env(), capture_output=True)
 
+    # Whether a case may have left something behind: each ends by checking that it did not.
+    dirty = False
+
     def setUp(self):
         """Each case starts from a Windows without the driver, whatever the one before left."""
+        if not Installer.dirty:
+            Installer.dirty = True
+            return
         wine("cmd", "/c", " & ".join("reg delete \"%s\" /f /reg:32 >nul 2>nul" % k
                                      for k in (PROGID_KEY, CLASS_KEY, UNINSTALL_KEY)))
         for folder in (DEFAULT_FOLDER, CHINESE_FOLDER, "C:\\Other", START_MENU):
@@ -214,15 +220,15 @@ class Installer(unittest.TestCase):
         result = wine(self.client, "--port", com, "--lang", "en", "1.5")
         return result, display
 
-    def check_installed(self, folder=DEFAULT_FOLDER, version=VERSION):
+    def check_installed(self, folder=DEFAULT_FOLDER, version=VERSION, frame=False):
+        """The installation whole: files, entry, Start menu, and the installed tool's check
+        (the class in the 32-bit view, its file and version, the driver created); with
+        frame, a value sent by a client reaches the display."""
         for name in FILES:
             self.assertTrue(os.path.isfile(linux_path(folder + "\\" + name)), name)
         self.assertEqual(version, file_version(linux_path(folder + "\\MERUVIA.DLL")))
         leftovers = [n for n in os.listdir(linux_path(folder)) if n.startswith("~")]
         self.assertEqual([], leftovers, "no staging folders are left")
-        server = reg_export(CLASS_KEY + "\\InProcServer32")
-        self.assertIsNotNone(server, "the class is in the 32-bit view")
-        self.assertIn("MERUVIA.DLL", server)
         if ARCH == "win64":
             self.assertFalse(keys_present(CLASS_KEY, view="64")[CLASS_KEY], "nothing of the class in the 64-bit view")
         entry = reg_export(UNINSTALL_KEY)
@@ -242,20 +248,24 @@ class Installer(unittest.TestCase):
 
         doctor = wine(folder + "\\meruvia-host.exe", "--doctor", "--lang", "en")
         self.assertEqual(0, doctor.returncode, "the installed tool's check: " + doctor.stdout)
-        result, display = self.send("COM60")
-        self.assertEqual(0, result.returncode, result.stderr)
-        self.assertEqual(["001.500"], display.readings())
+        self.assertIn("OK      the driver can be created", doctor.stdout)
+        if frame:
+            result, display = self.send("COM60")
+            self.assertEqual(0, result.returncode, result.stderr)
+            self.assertEqual(["001.500"], display.readings())
 
-    def check_removed(self, folder=DEFAULT_FOLDER):
+    def check_removed(self, folder=DEFAULT_FOLDER, frame=False):
         self.assertFalse(os.path.exists(linux_path(folder)), "the folder is gone, the uninstaller with it")
         self.assertFalse(os.path.exists(linux_path(START_MENU)), "the Start menu folder is gone")
         for view in (["32", "64"] if ARCH == "win64" else ["32"]):
             present = keys_present(PROGID_KEY, CLASS_KEY, UNINSTALL_KEY, view=view)
             self.assertEqual({PROGID_KEY: False, CLASS_KEY: False, UNINSTALL_KEY: False}, present)
-        result, display = self.send("COM61")
-        display.kill()
-        self.assertEqual(3, result.returncode, "the driver can no longer be created")
-        self.assertIn("not registered", result.stderr)
+        if frame:
+            result, display = self.send("COM61")
+            display.kill()
+            self.assertEqual(3, result.returncode, "the driver can no longer be created")
+            self.assertIn("not registered", result.stderr)
+        Installer.dirty = False
 
     def check_unchanged(self, folder=DEFAULT_FOLDER, version=VERSION):
         """The installation as it was: every file, the registration, the entry."""
@@ -266,19 +276,18 @@ class Installer(unittest.TestCase):
         entry = reg_export(UNINSTALL_KEY)
         self.assertIsNotNone(entry, "still listed")
         self.assertIn('"DisplayVersion"="%s"' % version, entry)
-        server = reg_export(CLASS_KEY + "\\InProcServer32")
-        self.assertIsNotNone(server, "still registered")
+        self.assertTrue(keys_present(CLASS_KEY + "\\InProcServer32")[CLASS_KEY + "\\InProcServer32"], "still registered")
 
     def test_1_install_repair_and_remove(self):
         # No plugin is loaded from the temporary folder (where a user's program could
         # have put its own), neither by a silent setup nor by the uninstaller.
         result = self.install(WINEDEBUG="+loaddll")
         self.assertNothingLoadedFromTemp(result)
-        self.check_installed()
+        self.check_installed(frame=True)
         self.install()  # the same version again: a repair
         self.check_installed()
         self.assertNothingLoadedFromTemp(self.uninstall(WINEDEBUG="+loaddll"))
-        self.check_removed()
+        self.check_removed(frame=True)
 
     def assertNothingLoadedFromTemp(self, result):
         loaded = [line for line in result.stderr.splitlines() if "Loaded" in line]
