@@ -18,7 +18,6 @@ import os
 import re
 import shutil
 import signal
-import struct
 import subprocess
 import sys
 import tempfile
@@ -28,6 +27,7 @@ import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "shared"))
 from display_simulator import DisplaySimulator  # noqa: E402
+from pe_version import file_version  # noqa: E402
 
 ARCH, VERSION, DIST, SIGNED_DIST, NEXT_DIST, DISPLAY, SCRATCH, PROGRAMS = sys.argv[1:9]
 del sys.argv[1:9]
@@ -116,12 +116,9 @@ def linux_path(windows_path):
     return os.path.join(PREFIX, "drive_c", *windows_path[3:].split("\\"))
 
 
-def file_version(path):
+def installed_version(path):
     with open(path, "rb") as f:
-        image = f.read()
-    fixed = image.find(struct.pack("<I", 0xFEEF04BD))
-    ms, ls = struct.unpack_from("<II", image, fixed + 8)
-    return "%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
+        return file_version(f.read())
 
 
 def setup_log():
@@ -226,7 +223,7 @@ class Installer(unittest.TestCase):
         frame, a value sent by a client reaches the display."""
         for name in FILES:
             self.assertTrue(os.path.isfile(linux_path(folder + "\\" + name)), name)
-        self.assertEqual(version, file_version(linux_path(folder + "\\MERUVIA.DLL")))
+        self.assertEqual(version, installed_version(linux_path(folder + "\\MERUVIA.DLL")))
         leftovers = [n for n in os.listdir(linux_path(folder)) if n.startswith("~")]
         self.assertEqual([], leftovers, "no staging folders are left")
         if ARCH == "win64":
@@ -271,7 +268,7 @@ class Installer(unittest.TestCase):
         """The installation as it was: every file, the registration, the entry."""
         for name in FILES:
             self.assertTrue(os.path.isfile(linux_path(folder + "\\" + name)), name + " is still there")
-        self.assertEqual(version, file_version(linux_path(folder + "\\MERUVIA.DLL")))
+        self.assertEqual(version, installed_version(linux_path(folder + "\\MERUVIA.DLL")))
         self.assertEqual([], [n for n in os.listdir(linux_path(folder)) if n.startswith("~")])
         entry = reg_export(UNINSTALL_KEY)
         self.assertIsNotNone(entry, "still listed")

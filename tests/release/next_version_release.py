@@ -9,22 +9,16 @@ the versions of the driver, the tool and the installer. The install test upgrade
 import os
 import re
 import shutil
-import struct
 import subprocess
 import sys
 import unittest
 import zipfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "shared"))
+from pe_version import file_version  # noqa: E402
+
 SOURCE, CLONE = sys.argv[1:3]
 del sys.argv[1:3]
-
-
-def file_version(image):
-    """The fixed version of a PE image's version resource, as text."""
-    fixed = image.find(struct.pack("<I", 0xFEEF04BD))
-    assert fixed > 0, "no version resource"
-    ms, ls = struct.unpack_from("<II", image, fixed + 8)
-    return "%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
 
 
 class NextVersion(unittest.TestCase):

@@ -129,21 +129,22 @@ std::string BesideThisProgram(const wchar_t* name) {
 }
 
 int Run(const Options& o, const HostTexts& t) {
+    const std::string dll = o.dll.empty() ? BesideThisProgram(L"MERUVIA.DLL") : o.dll;
     switch (o.action) {
     case Action::Help:
         Print(stdout, "%s", t.usage);
         return kOk;
     case Action::Unregister:
-        return UnregisterDriver(o.dll.empty() ? BesideThisProgram(L"MERUVIA.DLL") : o.dll, t);
+        return UnregisterDriver(dll, t);
     case Action::Doctor:
-        if (o.doRegister && !RegisterDll(o.dll.empty() ? BesideThisProgram(L"MERUVIA.DLL") : o.dll, t))
+        if (o.doRegister && !RegisterDll(dll, t))
             return kNoDriver;
         return RunDoctor(o.portGiven ? &o.line : nullptr, t);
     case Action::Send:
     case Action::LampTest:
         break;
     }
-    if (o.doRegister && !RegisterDll(o.dll.empty() ? BesideThisProgram(L"MERUVIA.DLL") : o.dll, t))
+    if (o.doRegister && !RegisterDll(dll, t))
         return kNoDriver;
     DriverSession session(t);
     if (const int rc = session.StartRuntime(); rc != kOk)

@@ -103,11 +103,10 @@ Var Reg5
   !insertmacro ${Action} "Uninstall.exe"
 !macroend
 
-; Says why the run stops (a message box, or the log alone in silent mode), sets the exit
-; status and stops. $R9 the message, $R8 the status.
-!macro FailFunction un log
-  Function ${un}Fail
-    DetailPrint "$R9"
+; Writes why the run stops ($R9, and what a rollback could not put back) to the log in
+; %TEMP%, which is all a silent run can leave.
+!macro LogFunction un log
+  Function ${un}LogReason
     ClearErrors
     FileOpen $R7 "$TEMP\${log}" w
     ${IfNot} ${Errors}
@@ -117,13 +116,24 @@ Var Reg5
       ${EndIf}
       FileClose $R7
     ${EndIf}
+  FunctionEnd
+!macroend
+!insertmacro LogFunction "" "meruvia-setup.log"
+!insertmacro LogFunction "un." "meruvia-uninstall.log"
+
+; Says why the run stops (a message box, or the log alone in silent mode), sets the exit
+; status and stops. $R9 the message, $R8 the status.
+!macro FailFunction un
+  Function ${un}Fail
+    DetailPrint "$R9"
+    Call ${un}LogReason
     MessageBox MB_OK|MB_ICONSTOP "$R9" /SD IDOK
     SetErrorLevel $R8
     Abort
   FunctionEnd
 !macroend
-!insertmacro FailFunction "" "meruvia-setup.log"
-!insertmacro FailFunction "un." "meruvia-uninstall.log"
+!insertmacro FailFunction ""
+!insertmacro FailFunction "un."
 
 !macro Fail Message Status
   StrCpy $R9 "${Message}"
@@ -331,15 +341,10 @@ Function .onInit
     ${VersionCompare} "$PrevVersion" "${VERSION}" $R0
     ${If} $R0 == 1
       MessageBox MB_YESNO|MB_ICONQUESTION "$(Downgrade)" /SD IDNO IDYES downgrade_agreed
+      ; The user said no (or a silent run cannot ask): no second message box.
       StrCpy $R9 "$(DowngradeRefused)"
-      StrCpy $R8 ${EXIT_NEWER_KEPT}
-      ClearErrors
-      FileOpen $R7 "$TEMP\meruvia-setup.log" w
-      ${IfNot} ${Errors}
-        FileWriteUTF16LE /BOM $R7 "$R9$\r$\n"
-        FileClose $R7
-      ${EndIf}
-      SetErrorLevel $R8
+      Call LogReason
+      SetErrorLevel ${EXIT_NEWER_KEPT}
       Abort
       downgrade_agreed:
     ${EndIf}
