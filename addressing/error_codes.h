@@ -12,3 +12,7 @@ enum DriverErrorCode : int32_t {
 
 // The text for a code, or nullptr for anything outside 0..3 (-1 marks "no error").
 const char* ErrorTextFor(int32_t code);
+
+// What the code means, in English words for traces and for engineers who read no Chinese
+// ("register name wrong"); nullptr outside 0..3.
+const char* ErrorMeaningFor(int32_t code);

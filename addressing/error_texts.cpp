@@ -20,10 +20,25 @@ const char kDataTypeText[] = "\xca\xfd\xbe\xdd\xc0\xe0\xd0\xcd\xb2\xbb\xb6\xd4\x
 const char* const kErrorTexts[] = {kRegisterNameText, kRegisterIndexText, kAddressRangeText,
                                    kDataTypeText};
 
+// Indexed by DriverErrorCode: what each text says.
+const char* const kErrorMeanings[] = {"register name wrong",
+                                      "the register needs a suitable number after it, see the Readme",
+                                      "device address out of range",
+                                      "wrong data type for this register, see the Readme"};
+
+static_assert(sizeof kErrorTexts / sizeof kErrorTexts[0] == sizeof kErrorMeanings / sizeof kErrorMeanings[0],
+              "a meaning for every text");
+
 } // namespace
 
 const char* ErrorTextFor(int32_t code) {
     if (code < 0 || code >= static_cast<int32_t>(sizeof kErrorTexts / sizeof kErrorTexts[0]))
         return nullptr;
     return kErrorTexts[code];
+}
+
+const char* ErrorMeaningFor(int32_t code) {
+    if (code < 0 || code >= static_cast<int32_t>(sizeof kErrorMeanings / sizeof kErrorMeanings[0]))
+        return nullptr;
+    return kErrorMeanings[code];
 }

@@ -49,8 +49,8 @@ uint16_t CMeruviaPro::ParseTagAddress(const TagDef* tag, TagAddress* address) {
     if (rejected != 0 && TraceOn()) {
         char text[4 * sizeof tag->szRegister + 1];
         HostTextToUtf8(tag->szRegister, sizeof tag->szRegister, text, sizeof text);
-        TraceLine(this, "tag \"%s\" (data type 0x%04X) refused, error code %ld", text, tag->nDataType,
-                  static_cast<long>(m_nErrorCode));
+        TraceLine(this, "tag \"%s\" (data type 0x%04X) refused: %s (error code %ld)", text, tag->nDataType,
+                  ErrorMeaningFor(m_nErrorCode), static_cast<long>(m_nErrorCode));
     }
     return rejected;
 }
@@ -62,8 +62,8 @@ int32_t CMeruviaPro::ParseDeviceAddress(const char* text, int32_t* device) {
     if (TraceOn()) {
         char given[4 * 127 + 1];
         HostTextToUtf8(text, 127, given, sizeof given);
-        TraceLine(this, "device address \"%s\" refused, error code %ld", given,
-                  static_cast<long>(m_nErrorCode));
+        TraceLine(this, "device address \"%s\" refused: %s (error code %ld)", given,
+                  ErrorMeaningFor(m_nErrorCode), static_cast<long>(m_nErrorCode));
     }
     return 0;
 }

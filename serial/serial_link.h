@@ -1,5 +1,6 @@
 // One serial-port API over the platform's own calls: open and configure a named device
-// exclusively, write with a bounded wait, close. Only transmits.
+// exclusively, write and read with a bounded wait, close. The driver only writes; reading
+// is for the display simulator's end of the line.
 #pragma once
 
 #include <cstddef>
@@ -79,8 +80,9 @@ struct SerialOpenResult {
 };
 
 // Opens the device (on Windows "//./" + name) for exclusive reading and writing, applies
-// the settings, clears both directions and sets the write time-out. On failure nothing is
-// left open, the result says why, and (on Windows) the thread's last error is the code.
+// the settings, clears both directions and sets the write time-out. Bytes go out and come
+// in as they are: no line editing, echo or translation. On failure nothing is left open,
+// the result says why, and (on Windows) the thread's last error is the code.
 SerialOpenResult OpenSerialPort(const char* name, const LineSettings& settings);
 
 void CloseSerialPort(SerialHandle port);
@@ -89,3 +91,11 @@ void CloseSerialPort(SerialHandle port);
 // bytes went out, or -1 when the write failed or was given no port, no bytes or a negative
 // length.
 int32_t WriteSerialPort(SerialHandle port, const uint8_t* data, int32_t length);
+
+// Waits at most timeoutMs for bytes to arrive and reads those that have, up to capacity,
+// without waiting for the buffer to fill. Returns how many bytes were read (0 when none
+// came in time), or -1 when the read failed or was given no port, no buffer or a capacity
+// below 1. A line that has hung up (a pseudo-terminal whose other end closed, a device
+// that went away) fails rather than waiting out the time. On failure errno (on Windows the
+// thread's last error) says why.
+int32_t ReadSerialPort(SerialHandle port, uint8_t* buffer, int32_t capacity, uint32_t timeoutMs);

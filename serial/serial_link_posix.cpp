@@ -1,6 +1,6 @@
 // POSIX: termios on a file descriptor, with the same effects as the Windows backend:
-// exclusive open, the host's line settings, both directions flushed, and a write that
-// gives up after 60 ms per byte.
+// exclusive open, the host's line settings on a raw line, both directions flushed, and a
+// write that gives up after 60 ms per byte.
 #include "serial/serial_link.h"
 
 #include <cerrno>
@@ -87,8 +87,15 @@ bool ApplySettings(int fd, const LineSettings& s) {
 #endif
     tio.c_cflag &= ~(CSIZE | parityMask | CSTOPB);
     tio.c_cflag |= size | parity | (s.stopBits == StopBits::Two ? CSTOPB : 0) | CLOCAL | CREAD;
-    // Bytes go out as they are, as on a Windows port.
+    // Bytes go out and come in as they are, as on a Windows port: no output processing, no
+    // line editing, echo, signals or input translation, and no XON/XOFF taking bytes out
+    // of the stream. A read has whatever has arrived, from one byte on.
     tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+    tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON |
+                                          IXOFF | IXANY);
+    tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOE | ECHOK | ECHONL | ICANON | ISIG | IEXTEN);
+    tio.c_cc[VMIN] = 1;
+    tio.c_cc[VTIME] = 0;
     if (cfsetispeed(&tio, speed) != 0 || cfsetospeed(&tio, speed) != 0)
         return false;
     return tcsetattr(fd, TCSANOW, &tio) == 0;

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the Windows release into dist/:
-#   meruvia-<version>-win32.zip   MERUVIA.DLL, meruvia-host.exe, the guides, install note, licences
+#   meruvia-<version>-win32.zip   MERUVIA.DLL, meruvia-host.exe, meruvia-display.exe, the guides, install note, licences
 #   meruvia-<version>-setup.exe   the installer (English and Chinese)
 #   SHA256SUMS
 # The same source gives the same bytes, from any folder, at any time. With MERUVIA_SIGN_CERT
@@ -50,10 +50,11 @@ stage=build/release/stage
 rm -rf "$stage" dist
 mkdir -p "$stage/docs" "$stage/licenses" dist
 
-cp build/release/bin/MERUVIA.DLL build/release/bin/meruvia-host.exe "$stage/"
+cp build/release/bin/MERUVIA.DLL build/release/bin/meruvia-host.exe build/release/bin/meruvia-display.exe "$stage/"
 if [ -n "$sign" ]; then
     "$sign" "$stage/MERUVIA.DLL"
     "$sign" "$stage/meruvia-host.exe"
+    "$sign" "$stage/meruvia-display.exe"
 fi
 
 # Texts for Windows: CRLF line ends; the install note starts with a byte-order mark so that

@@ -49,13 +49,14 @@ public:
         ioctl(slave_, FIONREAD, &n);
         return n;
     }
-    // Puts bytes on the line as if the far end had sent them before the port was opened,
-    // and waits until they are there (a pty moves bytes between its ends a moment later).
+    // Puts bytes on the line as if the far end had sent them, and waits until they are
+    // there, after any already waiting (a pty moves bytes between its ends a moment later).
     bool SendFromFarEnd(const std::string& bytes) const {
+        const int expected = PendingAtPort() + static_cast<int>(bytes.size());
         (void)!write(master_, bytes.data(), bytes.size());
-        for (int i = 0; i < 200 && PendingAtPort() < static_cast<int>(bytes.size()); ++i)
+        for (int i = 0; i < 200 && PendingAtPort() < expected; ++i)
             poll(nullptr, 0, 5);
-        return PendingAtPort() == static_cast<int>(bytes.size());
+        return PendingAtPort() == expected;
     }
 
     termios SlaveSettings() const {
@@ -63,6 +64,7 @@ public:
         tcgetattr(slave_, &t);
         return t;
     }
+    bool SetSlaveSettings(const termios& t) const { return tcsetattr(slave_, TCSANOW, &t) == 0; }
 
     // Reads until `count` bytes arrived or `timeoutMs` passed.
     std::string Read(size_t count, int timeoutMs = 2000) const {

@@ -6,6 +6,7 @@ a Linux laptop and a USB serial adapter sees.
 """
 import fcntl
 import os
+import re
 import subprocess
 import sys
 import termios
@@ -44,7 +45,7 @@ class SendToDisplay(unittest.TestCase):
             os.close(fd)
         self.assertEqual(termios.B19200, ospeed)
         self.assertEqual(termios.PARODD, cflag & termios.PARODD)
-        result = send("--port", display.path, stdin="1234.5\nabc\nnan\n")
+        result = send("--port", display.path, "--interactive", stdin="1234.5\nabc\nnan\n")
         self.assertEqual(1, result.returncode, "a value that is not a number is reported")
         self.assertIn("'abc' is not a number", result.stderr)
         self.assertIn("it will read 234.500", result.stderr)
@@ -70,20 +71,28 @@ class SendToDisplay(unittest.TestCase):
         display = self.display(frames=len(LAMP_READINGS))
         result = send("--port", display.path, "--lamp-test", "--interval", "20")
         self.assertEqual(0, result.returncode, result.stderr)
-        self.assertIn("lamp test 13/13: sent ---.--- as =---.---", result.stdout)
+        self.assertIn("lamp test 13/13: display should read ---.---", result.stdout)
         self.assertEqual(LAMP_READINGS, display.readings())
 
     def test_errors(self):
         cases = [
             (["1"], 1, "--port DEVICE is needed"),
             (["--port"], 1, "--port needs a value"),
-            (["--port", "/dev/null", "--parity", "sideways"], 1, "'sideways' is not a valid value for --parity"),
-            (["--port", "/dev/null", "--parity", "5"], 1, "'5' is not a valid value for --parity"),
-            (["--port", "/dev/null", "--parity", "OE"], 1, "'OE' is not a valid value for --parity"),
-            (["--port", "/dev/null", "--data-bits", "9"], 1, "'9' is not a valid value for --data-bits"),
+            (["--port", "/dev/null"], 1, "nothing to send: give the values, --lamp-test or --interactive"),
+            (["--port", "/dev/null", "--parity", "sideways"], 1, "parity 'sideways' is not one of none"),
+            (["--port", "/dev/null", "--parity", "5"], 1, "parity '5' is not one of none"),
+            (["--port", "/dev/null", "--parity", "OE"], 1, "parity 'OE' is not one of none"),
+            (["--port", "/dev/null", "--data-bits", "9"], 1, "'9' is not a valid value for --data-bits: a whole number from 5 to 8"),
             (["--port", "/dev/null", "--baud", "19200x"], 1, "'19200x' is not a valid value for --baud"),
             (["--port", "/dev/null", "--baud", "0"], 1, "'0' is not a valid value for --baud"),
-            (["--port", "/dev/null", "--interval", "-5", "--lamp-test"], 1, "--interval needs"),
+            (["--port", "/dev/null", "--interval", "-5", "--lamp-test"], 1, "'-5' is not a valid value for --interval"),
+            # Decimal only: no octal "010", no hexadecimal, no sign.
+            (["--port", "/dev/null", "--interval", "0x10", "--lamp-test"], 1, "'0x10' is not a valid value for --interval"),
+            (["--port", "/dev/null", "--interval", "+5", "--lamp-test"], 1, "'+5' is not a valid value for --interval"),
+            (["--port", "/dev/null", "--interval", "99999999999", "--lamp-test"], 1, "from 0 to 3600000"),
+            (["--port", "/dev/null", "--lang", "fr", "1"], 1, "language 'fr' is not zh (zh-CN, cn) or en (en-US)"),
+            (["--port", "/dev/null", "--lang", "cn", "--baud", "x", "1"], 1, "“x”不是 --baud 的有效值"),
+            (["--port", "/dev/null", "--lang", "zh-CN"], 1, "没有要发送的内容"),
         ]
         for args, status, message in cases:
             with self.subTest(args=args):
@@ -98,7 +107,7 @@ class SendToDisplay(unittest.TestCase):
         self.addCleanup(os.close, holder)
         fcntl.flock(holder, fcntl.LOCK_EX | fcntl.LOCK_NB)  # as another program holding the line
         cases = [
-            ("/nonexistent/ttyUSB9", "9600", "cannot open /nonexistent/ttyUSB9 at 9600 8N1: No such file or directory"),
+            ("/nonexistent/ttyUSB9", "9600", "cannot open /nonexistent/ttyUSB9 at 9600 8N1: there is no such port"),
             ("/dev/null", "9600", "cannot open /dev/null at 9600 8N1: it is not a serial line"),
             (free.path, "12345", "cannot open %s at 12345 8N1: the device does not accept these settings" % free.path),
             (taken.path, "9600", "cannot open %s at 9600 8N1: another program holds it" % taken.path),
@@ -108,6 +117,54 @@ class SendToDisplay(unittest.TestCase):
                 result = send("--port", port, "--baud", baud, "1")
                 self.assertEqual(4, result.returncode, result.stderr)
                 self.assertIn(message, result.stderr)
+
+    def test_typed_values_until_quit(self):
+        for word in ["q", "quit", " EXIT "]:
+            with self.subTest(word=word):
+                display = self.display(frames=1)
+                result = send("--port", display.path, "--interactive", stdin="2.5\n%s\n7\n" % word)
+                self.assertEqual(0, result.returncode, result.stderr)
+                self.assertIn("sent 2.5 as", result.stdout)
+                self.assertNotIn("sent 7", result.stdout, "nothing after the word that ends it")
+                self.assertEqual(["002.500"], display.readings())
+
+    def test_usage_comes_from_the_option_table(self):
+        english = send("--help")
+        self.assertEqual(0, english.returncode)
+        chinese = send("--help", "--lang", "zh")
+        for option in ["--port", "--baud", "--data-bits", "--parity", "--stop-bits", "--lamp-test", "--interval",
+                       "--interactive", "--lang", "--version", "--help"]:
+            self.assertRegex(english.stdout, r"\n  %s " % option)
+            self.assertRegex(chinese.stdout, r"\n  %s " % option)
+        self.assertIn("用法：meruvia-send", chinese.stdout)
+        self.assertRegex(send("--version").stdout, r"^meruvia-send \d+\.\d+\.\d+\.\d+\n$")
+
+
+class Simulator(unittest.TestCase):
+    """The display simulator's own options."""
+
+    def test_counts_and_times_are_checked(self):
+        cases = [
+            (["--pty", "--frames", "2.5"], "'2.5' is not a valid value for --frames: a whole number from 1 to 1000000000"),
+            (["--pty", "--frames", "0"], "'0' is not a valid value for --frames"),
+            (["--pty", "--timeout", "99999999999"], "'99999999999' is not a valid value for --timeout"),
+            (["--pty", "--timeout", "0.0001"], "'0.0001' is not a valid value for --timeout"),
+            (["--pty", "--timeout", "-1"], "'-1' is not a valid value for --timeout"),
+            (["--pty", "--device", "/dev/null"], "give either --device PATH or --pty"),
+            (["--link", "/tmp/x"], "give either --device PATH or --pty"),
+        ]
+        for args, message in cases:
+            with self.subTest(args=args):
+                result = subprocess.run([DISPLAY, *args], capture_output=True, text=True, timeout=30)
+                self.assertEqual(1, result.returncode, result.stderr)
+                self.assertIn(message, result.stderr)
+
+    def test_a_capture_from_standard_input_with_a_fractional_timeout(self):
+        result = subprocess.run([DISPLAY, "--device", "-", "--log", "--timeout", "0.5"], input=b"=005.100xx=654.321",
+                                capture_output=True, timeout=30)
+        self.assertEqual(0, result.returncode, result.stderr)
+        self.assertEqual(["001.500", "123.456"], re.findall(r"reading (\S+)", result.stdout.decode()))
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

@@ -1,16 +1,21 @@
 // The POSIX serial backend on real pseudo-terminals.
 #include "serial/serial_link.h"
 #include "serial/serial_port.h"
+#include "serial/serial_read_wait.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "pty_pair.h"
 
@@ -250,6 +255,195 @@ TEST_F(HeldPort, ReopeningReplacesAndFreesTheLine) {
     }
     port_ = Open();
     EXPECT_NE(kNoSerialHandle, port_) << "nothing still holds the first line";
+}
+
+} // namespace
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int64_t MsSince(Clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+// The reading end. The line starts the way a terminal starts (line editing, echo, signal
+// characters, CR to NL, XON/XOFF), as a device just plugged in would; the open makes it raw.
+class SerialRead : public SerialLink {
+protected:
+    void SetUp() override {
+        SerialLink::SetUp();
+        termios cooked = pty_.SlaveSettings();
+        cooked.c_iflag |= ICRNL | IXON | BRKINT;
+        cooked.c_lflag |= ICANON | ECHO | ECHOE | ECHOK | ISIG | IEXTEN;
+        ASSERT_TRUE(pty_.SetSlaveSettings(cooked));
+        port_ = Open();
+        ASSERT_NE(kNoSerialHandle, port_);
+    }
+
+    static constexpr uint8_t kUntouched = 0xA5;
+
+    // One read into a buffer with room to spare past `capacity`: what came is in `got`, and
+    // nothing may be written beyond `capacity`.
+    int32_t Read(std::string& got, int32_t capacity, uint32_t timeoutMs) {
+        std::vector<uint8_t> buffer(256, kUntouched);
+        const int32_t n = ReadSerialPort(port_, buffer.data(), capacity, timeoutMs);
+        got.assign(buffer.begin(), buffer.begin() + (n > 0 ? n : 0));
+        for (size_t i = static_cast<size_t>(capacity > 0 ? capacity : 0); i < buffer.size(); ++i) {
+            if (buffer[i] != kUntouched) {
+                ADD_FAILURE() << "written past the capacity at " << i;
+                break;
+            }
+        }
+        return n;
+    }
+};
+
+TEST_F(SerialRead, WhatArrivesIsReadAsItCame) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> sent; // each arrives before the next is sent
+        int32_t capacity;
+        std::vector<std::string> reads; // one read each, in order
+    } const cases[] = {
+        {"a frame", {"=005.10-"}, 64, {"=005.10-"}},
+        {"two sends, read together", {"=005", ".10-"}, 64, {"=005.10-"}},
+        {"more than fits", {"=005.10-"}, 3, {"=00", "5.1", "0-"}},
+        {"one byte at a time", {"=0-"}, 1, {"=", "0", "-"}},
+        {"bytes a terminal acts on", {std::string("=\r\n\x11\x13\x03\x04\x7f\x1a\0-", 11)}, 64,
+         {std::string("=\r\n\x11\x13\x03\x04\x7f\x1a\0-", 11)}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const std::string& bytes : c.sent)
+            EXPECT_TRUE(pty_.SendFromFarEnd(bytes)) << "all arrived at the port";
+        for (const std::string& expected : c.reads) {
+            std::string got;
+            EXPECT_EQ(static_cast<int32_t>(expected.size()), Read(got, c.capacity, 1000));
+            EXPECT_EQ(expected, got);
+        }
+        std::string rest;
+        EXPECT_EQ(0, Read(rest, 64, 0)) << "left over: " << rest;
+    }
+    EXPECT_EQ("", pty_.Read(1, 100)) << "nothing is echoed back to the far end";
+}
+
+// A read that is waiting takes what has come as soon as it comes, not a full buffer.
+TEST_F(SerialRead, BytesArrivingDuringTheWaitEndIt) {
+    std::thread farEnd([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        (void)!write(pty_.master(), "=005", 4);
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        (void)!write(pty_.master(), ".10-", 4);
+    });
+    const auto start = Clock::now();
+    std::string first;
+    const int32_t n = Read(first, 64, 5000);
+    const int64_t ms = MsSince(start);
+    std::string second;
+    const int32_t m = Read(second, 64, 5000);
+    farEnd.join();
+    EXPECT_EQ(4, n);
+    EXPECT_EQ("=005", first);
+    EXPECT_LT(ms, 4000) << "returned once bytes came, well before the time-out";
+    EXPECT_EQ(4, m);
+    EXPECT_EQ(".10-", second);
+}
+
+// Nothing comes: the read waits about its time, then says 0 and leaves the buffer alone.
+TEST_F(SerialRead, NothingInTimeReadsNothing) {
+    for (const uint32_t timeoutMs : {0u, 50u, 300u}) {
+        SCOPED_TRACE(timeoutMs);
+        const auto start = Clock::now();
+        std::string got;
+        EXPECT_EQ(0, Read(got, 64, timeoutMs));
+        EXPECT_GE(MsSince(start), timeoutMs * 8 / 10);
+    }
+}
+
+void Ignore(int) {}
+
+// A signal in the middle of the wait neither ends it nor fails it.
+TEST_F(SerialRead, AnInterruptedWaitCarriesOn) {
+    struct sigaction quiet = {};
+    quiet.sa_handler = Ignore; // no SA_RESTART: poll() comes back with EINTR
+    struct sigaction before = {};
+    ASSERT_EQ(0, sigaction(SIGALRM, &quiet, &before));
+    itimerval soon = {};
+    soon.it_value.tv_usec = 50 * 1000;
+    ASSERT_EQ(0, setitimer(ITIMER_REAL, &soon, nullptr));
+    const auto start = Clock::now();
+    std::string got;
+    const int32_t n = Read(got, 64, 300);
+    const int64_t ms = MsSince(start);
+    sigaction(SIGALRM, &before, nullptr);
+    EXPECT_EQ(0, n);
+    EXPECT_GE(ms, 300 * 8 / 10);
+}
+
+// The far end closed: the read fails with EIO straight away, not after its time-out.
+TEST_F(SerialRead, HungUpLineFails) {
+    pty_.CloseMaster();
+    const auto start = Clock::now();
+    std::string got;
+    errno = 0;
+    EXPECT_EQ(-1, Read(got, 64, 3000));
+    EXPECT_EQ(EIO, errno) << strerror(errno);
+    EXPECT_LT(MsSince(start), 2000);
+}
+
+// With bytes waiting on the line, each bad argument fails, says why, and takes nothing.
+TEST_F(SerialRead, BadArgumentsFail) {
+    ASSERT_TRUE(pty_.SendFromFarEnd("=005.10-"));
+    const int notOpen = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(notOpen, 0);
+    close(notOpen);
+    uint8_t buffer[16] = {};
+    struct Case {
+        const char* what;
+        SerialHandle port;
+        uint8_t* buffer;
+        int32_t capacity;
+        int error;
+    } const cases[] = {
+        {"no port", kNoSerialHandle, buffer, 16, EINVAL},
+        {"no buffer", port_, nullptr, 16, EINVAL},
+        {"no room", port_, buffer, 0, EINVAL},
+        {"negative room", port_, buffer, -8, EINVAL},
+        {"a descriptor not open", notOpen, buffer, 16, EBADF},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        errno = 0;
+        EXPECT_EQ(-1, ReadSerialPort(c.port, c.buffer, c.capacity, 100));
+        EXPECT_EQ(c.error, errno) << strerror(errno);
+    }
+    std::string got;
+    EXPECT_EQ(8, Read(got, 64, 1000));
+    EXPECT_EQ("=005.10-", got) << "the bytes are still there for a good read";
+}
+
+// How the Windows backend asks its port to wait: any byte ends the wait, no wait returns
+// what is there, and the longest wait is never taken for "for ever".
+TEST(SerialReadWait, WindowsWaitsForAnyByteUpToTheTimeOut) {
+    constexpr uint32_t kMax = UINT32_MAX;
+    struct Case {
+        uint32_t timeoutMs;
+        SerialReadWait wait;
+    } const cases[] = {
+        {0, {kMax, 0, 0}},
+        {1, {kMax, kMax, 1}},
+        {500, {kMax, kMax, 500}},
+        {kMax - 1, {kMax, kMax, kMax - 1}},
+        {kMax, {kMax, kMax, kMax - 1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.timeoutMs);
+        const SerialReadWait wait = SerialReadWaitFor(c.timeoutMs);
+        EXPECT_EQ(c.wait.interval, wait.interval);
+        EXPECT_EQ(c.wait.multiplier, wait.multiplier);
+        EXPECT_EQ(c.wait.constant, wait.constant);
+    }
 }
 
 } // namespace

@@ -45,7 +45,7 @@ CLASS_KEY = "HKLM\\Software\\Classes\\CLSID\\" + CLSID
 PROGID_KEY = "HKCR\\MERUVIA.MeruviaPro"
 CHINESE_FOLDER = "C:\\显示屏 驱动\\MERUVIA 驱动程序"
 START_MENU = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\MERUVIA"
-FILES = ["MERUVIA.DLL", "meruvia-host.exe", "INSTALL.txt", "Uninstall.exe", "docs\\README.html",
+FILES = ["MERUVIA.DLL", "meruvia-host.exe", "meruvia-display.exe", "INSTALL.txt", "Uninstall.exe", "docs\\README.html",
          "docs\\README.zh-CN.html", "licenses\\GCC-runtime.txt", "licenses\\GPL-3.txt", "licenses\\MinGW-w64.txt"]
 # The installer's and the uninstaller's exit statuses.
 FAILED, NEWER_KEPT, IN_USE = 2, 3, 4
@@ -240,7 +240,7 @@ class Installer(unittest.TestCase):
         size = int(re.search(r'"EstimatedSize"=dword:([0-9a-f]{8})', entry).group(1), 16)
         self.assertGreater(size, 100, "the size in KB")
         links = sorted(os.listdir(linux_path(START_MENU)))
-        self.assertEqual(sorted(["Check the MERUVIA driver.lnk", "MERUVIA guide (English).lnk",
+        self.assertEqual(sorted(["Check the MERUVIA driver.lnk", "Display simulator.lnk", "MERUVIA guide (English).lnk",
                                  "MERUVIA 使用说明 (中文).lnk", "Uninstall MERUVIA.lnk"]), links)
 
         doctor = wine(folder + "\\meruvia-host.exe", "--doctor", "--lang", "en")

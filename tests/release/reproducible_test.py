@@ -57,7 +57,8 @@ class Release(unittest.TestCase):
         with zipfile.ZipFile(os.path.join(DIST, NAME + "-win32.zip")) as z:
             self.assertEqual(
                 ["INSTALL.txt", "MERUVIA.DLL", "docs/README.html", "docs/README.zh-CN.html",
-                 "licenses/GCC-runtime.txt", "licenses/GPL-3.txt", "licenses/MinGW-w64.txt", "meruvia-host.exe"],
+                 "licenses/GCC-runtime.txt", "licenses/GPL-3.txt", "licenses/MinGW-w64.txt", "meruvia-display.exe",
+                 "meruvia-host.exe"],
                 [n.split("/", 1)[1] for n in z.namelist()])
             for name in z.namelist():
                 self.assertNotIn(SOURCE.encode(), z.read(name), name + " carries a build path")
@@ -87,7 +88,7 @@ class Release(unittest.TestCase):
         unpacked = os.path.join(signing, "unpacked")
         with zipfile.ZipFile(os.path.join(dist, NAME + "-win32.zip")) as z:
             z.extractall(unpacked)
-        for name in ["MERUVIA.DLL", "meruvia-host.exe"]:
+        for name in ["MERUVIA.DLL", "meruvia-host.exe", "meruvia-display.exe"]:
             result = verify(os.path.join(unpacked, NAME, name), cert)
             self.assertEqual(0, result.returncode, name + ": " + result.stdout + result.stderr)
         # The only plugins the installer carries, run from its temporary folder, are signed.
@@ -137,15 +138,16 @@ class Release(unittest.TestCase):
                        "MERUVIA_SIGN_PKCS11_MODULE": SOFTHSM_MODULE, "MERUVIA_SIGN_TIMESTAMP_URL": authority.url})
         self.assertIn("the key in the token", out)
         self.assertNotIn("NO TIME STAMP", out)
-        self.assertEqual(6, authority.requests,
-                         "the DLL, the tool, the installer's two page plugins, the uninstaller and the installer")
+        self.assertEqual(7, authority.requests,
+                         "the DLL, the two tools, the installer's two page plugins, the uninstaller and the installer")
         dist = os.path.join(OTHER, "dist")
         unpacked = os.path.join(signing, "unpacked")
         with zipfile.ZipFile(os.path.join(dist, NAME + "-win32.zip")) as z:
             z.extractall(unpacked)
         for path in [os.path.join(dist, NAME + "-setup.exe"),
                      os.path.join(unpacked, NAME, "MERUVIA.DLL"),
-                     os.path.join(unpacked, NAME, "meruvia-host.exe")]:
+                     os.path.join(unpacked, NAME, "meruvia-host.exe"),
+                     os.path.join(unpacked, NAME, "meruvia-display.exe")]:
             result = subprocess.run(["osslsigncode", "verify", "-CAfile", cert, "-TSA-CAfile", authority.ca_file,
                                      "-in", path], capture_output=True, text=True)
             self.assertEqual(0, result.returncode, path + ": " + result.stdout + result.stderr)

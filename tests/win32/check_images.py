@@ -212,7 +212,7 @@ def main():
     parser.add_argument("--dll", action="append", default=[])
     parser.add_argument("--exe", action="append", default=[])
     parser.add_argument("--other", action="append", default=[], help="images we do not link (installer)")
-    parser.add_argument("--zip", help="a release zip: its MERUVIA.DLL and meruvia-host.exe")
+    parser.add_argument("--zip", help="a release zip: its MERUVIA.DLL and its programs")
     args = parser.parse_args()
     table = read_table(args.table)
     if args.zip:
@@ -221,10 +221,10 @@ def main():
             for name in z.namelist():
                 if name.endswith("MERUVIA.DLL"):
                     args.dll.append(z.extract(name, unpacked))
-                elif name.endswith("meruvia-host.exe"):
+                elif name.endswith("meruvia-host.exe") or name.endswith("meruvia-display.exe"):
                     args.exe.append(z.extract(name, unpacked))
         if not args.dll or not args.exe:
-            print("%s: holds no MERUVIA.DLL or meruvia-host.exe" % args.zip)
+            print("%s: holds no MERUVIA.DLL or no program" % args.zip)
             return 1
 
     failed = False

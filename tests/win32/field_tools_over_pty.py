@@ -16,6 +16,7 @@ import subprocess
 import sys
 import tempfile
 import threading
+import time
 import unittest
 
 HOST, DISPLAY, PROBE, WINE_RUN, PREFIX, SCRATCH = sys.argv[1:7]
@@ -30,6 +31,8 @@ from wine_line import Line, chinese_locale_env, display_on_com, map_com  # noqa:
 from display_simulator import LAMP_READINGS  # noqa: E402
 
 DLL = os.path.join(os.path.dirname(HOST), "MERUVIA.DLL")
+WINDOWS_DISPLAY = os.path.join(os.path.dirname(HOST), "meruvia-display.exe")
+CONSOLE_PROBE = os.path.join(os.path.dirname(HOST), "console_window_probe.exe")
 VERSION = os.environ["MERUVIA_VERSION"]  # the project's, as the build was given it
 CLSID = "{93447081-C721-4469-8B89-46F355783C14}"
 TRACE_FILE_LIMIT = 16 * 1024 * 1024
@@ -49,12 +52,18 @@ def changes_registration(args):
 
 
 def wine(*args, env=None, cwd=None, stdin=None, timeout=120):
+    """Runs a program; its output as bytes (raw_stdout, raw_stderr) and as text read as
+    UTF-8 (what --utf8 writes; plain English reads the same in any code page)."""
     if changes_registration(args):
         REGISTRATION["changed"] = True
     run_env = dict(env if env is not None else os.environ)
     run_env["MERUVIA_WINEPREFIX"] = PREFIX
-    return subprocess.run([WINE_RUN, *args], input=stdin, capture_output=True, text=True,
-                          env=run_env, cwd=cwd, timeout=timeout)
+    result = subprocess.run([WINE_RUN, *args], input=None if stdin is None else stdin.encode(),
+                            capture_output=True, env=run_env, cwd=cwd, timeout=timeout)
+    result.raw_stdout, result.raw_stderr = result.stdout, result.stderr
+    result.stdout = result.raw_stdout.decode("utf-8", "replace")
+    result.stderr = result.raw_stderr.decode("utf-8", "replace")
+    return result
 
 
 def host(*args, **kw):
@@ -205,6 +214,30 @@ class Doctor(Case):
         self.assertIn("WARNING the driver is registered for 64-bit programs only", result.stdout)
         self.assertIn("PROBLEM the driver cannot be created", result.stdout)
 
+    def test_component_errors_are_named(self):
+        # The ProgID is there, its class is not: what a half-removed registration leaves.
+        self.assertEqual(0, reg("delete", "HKCR\\CLSID\\" + CLSID, "/f").returncode)
+        result = host("--doctor", "--lang", "en")
+        self.assertEqual(3, result.returncode, result.stdout)
+        self.assertIn("PROBLEM the driver cannot be created: class not registered (0x80040154)", result.stdout)
+        zh = host("--doctor", "--lang", "zh", "--utf8")
+        self.assertIn("无法创建驱动：类没有注册 (0x80040154)", zh.stdout)
+
+    def test_registered_by_its_short_name(self):
+        """regsvr32 given an 8.3 short name writes that name; the doctor shows the folder
+        the engineer chose, and the registered text beside it."""
+        folder = os.path.join(self.scratch(), "Meruvia display driver")
+        os.makedirs(folder)
+        shutil.copy(DLL, os.path.join(folder, "MERUVIA.DLL"))
+        long_name = windows_path(os.path.join(folder, "MERUVIA.DLL"))
+        short = wine("cmd", "/c", 'for %I in ("%s") do @echo %%~sI' % long_name).stdout.strip()
+        self.assertNotEqual(long_name.lower(), short.lower())
+        self.assertIn("~", short)
+        self.assertEqual(0, wine("regsvr32", "/s", short).returncode)
+        result = host("--doctor", "--lang", "en")
+        self.assertEqual(0, result.returncode, result.stdout)
+        self.assertIn("OK      the driver file is %s [%s], version %s" % (long_name, short, VERSION), result.stdout)
+
     def test_missing_and_refusing_ports(self):
         missing = host("--doctor", "--lang", "en", "--port", "COM41")
         self.assertEqual(4, missing.returncode, "a port problem is status 4")
@@ -282,27 +315,229 @@ class LampTest(Case):
 
 class Languages(Case):
     def test_chosen_and_from_the_system(self):
-        zh = host("--doctor", "--lang", "zh")
+        zh = host("--doctor", "--lang", "zh", "--utf8")
         self.assertEqual(0, zh.returncode)
         self.assertIn("正常  驱动可以创建", zh.stdout)
         self.assertIn("全部检查通过", zh.stdout)
-        self.assertIn("用法: meruvia-host", host("--help", "--lang", "zh").stdout)
-        self.assertIn("usage: meruvia-host", host("--help", "--lang", "en").stdout)
+        for name in ["zh", "zh-CN", "cn", "ZH-cn"]:
+            self.assertIn("用法：meruvia-host", host("--help", "--lang", name, "--utf8").stdout, name)
+        for name in ["en", "en-US", "EN"]:
+            self.assertIn("usage: meruvia-host", host("--help", "--lang", name).stdout, name)
 
-        system_zh = host("--help", env=chinese_locale_env(SCRATCH))
-        self.assertIn("用法: meruvia-host", system_zh.stdout, "a Chinese Windows gets Chinese")
+        system_zh = host("--help", "--utf8", env=chinese_locale_env(SCRATCH))
+        self.assertIn("用法：meruvia-host", system_zh.stdout, "a Chinese Windows gets Chinese")
         self.assertIn("usage: meruvia-host", host("--help", "--lang", "en", env=chinese_locale_env(SCRATCH)).stdout)
 
-        refused = host("--register-text", "X", "--lang", "zh", "1")
+        refused = host("--register-text", "X", "--lang", "zh", "--utf8", "1")
         self.assertEqual(2, refused.returncode)
-        self.assertIn("标签 'X'（数据类型 0x0080）被拒绝: 寄存器名字错误!", refused.stderr)
-        missing = host("--port", "COM45", "--lang", "zh", "1")
+        self.assertIn("标签“X”（数据类型 0x0080）被拒绝：寄存器名字错误!\r\n", refused.stderr,
+                      "the driver's own text, nothing after it in Chinese")
+        missing = host("--port", "COM45", "--lang", "zh", "--utf8", "1")
         self.assertEqual(4, missing.returncode)
         self.assertIn("无法打开 COM45（9600 8N1）", missing.stderr)
 
         unknown = host("--lang", "fr", "--doctor")
         self.assertEqual(1, unknown.returncode)
-        self.assertIn("language 'fr' is not zh or en", unknown.stderr)
+        self.assertIn("language 'fr' is not zh (zh-CN, cn) or en (en-US)", unknown.stderr)
+
+    def test_redirected_output_in_the_consoles_code_page(self):
+        """What `meruvia-host --doctor > file` leaves on a Chinese Windows: code page 936,
+        which type, more and Notepad read there; --utf8 for scripts."""
+        env = chinese_locale_env(SCRATCH)
+        doctor = host("--doctor", env=env)
+        self.assertEqual(0, doctor.returncode, doctor.raw_stdout)
+        expected = "正常  驱动可以创建\r\n".encode("cp936")
+        self.assertIn(expected, doctor.raw_stdout)
+        self.assertIn("全部检查通过\r\n".encode("cp936"), doctor.raw_stdout)
+        doctor.raw_stdout.decode("cp936")  # all of it
+        self.assertNotIn("全部检查通过".encode("utf-8"), doctor.raw_stdout)
+        refused = host("--register-text", "X", "1", env=env)
+        self.assertIn("标签“X”（数据类型 0x0080）被拒绝：寄存器名字错误!".encode("cp936"), refused.raw_stderr)
+
+        utf8 = host("--doctor", "--utf8", env=env)
+        self.assertIn("正常  驱动可以创建\r\n".encode("utf-8"), utf8.raw_stdout)
+
+    def test_english_means_english(self):
+        """A Chinese Windows, the tool asked for English: the driver's refusal is shown as
+        the driver gave it and then in English; the system's words come in English."""
+        env = chinese_locale_env(SCRATCH)
+        cases = [
+            (["--register-text", "X"], "寄存器名字错误! (register name wrong)"),
+            (["--register-text", "X", "--data-type", "0x0001"], "寄存器名字错误! (register name wrong)"),
+            (["--register-text", "N", "--data-type", "0x0001"],
+             "数据类型不对，请参考Readme文件! (wrong data type for this register, see the Readme)"),
+            (["--device", "256"], "地址范围越界! (device address out of range)"),
+        ]
+        for args, shown in cases:
+            with self.subTest(args=args):
+                refused = host(*args, "--lang", "en", "--utf8", "1", env=env)
+                self.assertEqual(2, refused.returncode, refused.stderr)
+                self.assertIn(shown, refused.stderr)
+
+        not_a_dll = os.path.join(self.scratch(), "notes.dll")
+        with open(not_a_dll, "w") as f:
+            f.write("not a program\n")
+        refused = host("--register", "--dll", windows_path(not_a_dll), "--lang", "en", "--utf8", env=env)
+        self.assertEqual(3, refused.returncode)
+        reason = refused.stderr.split("cannot load", 1)[1]
+        self.assertRegex(reason, r"[A-Za-z]{4,}.* \(\d+\)")
+        self.assertFalse(re.search(r"[\u3000-\u9fff]", reason), "no Chinese in an English message: " + reason)
+
+        missing = host("--register", "--dll", windows_path(os.path.join(self.scratch(), "gone.dll")), "--lang", "en",
+                       env=env)
+        self.assertEqual(3, missing.returncode)
+        self.assertIn("the module could not be found (126)", missing.stderr)
+
+
+class CommandsEnd(Case):
+    """Each command does its job and ends, even with its input left open (a console, or
+    the installer's pipe); values go to a port only when values, --lamp-test or
+    --interactive are given."""
+
+    def run_with_open_input(self, *args):
+        folder = self.scratch()
+        with open(folder + "/out", "wb") as out, open(folder + "/err", "wb") as err:
+            program = subprocess.Popen([WINE_RUN, HOST, *args], stdin=subprocess.PIPE, stdout=out, stderr=err,
+                                       env=dict(os.environ, MERUVIA_WINEPREFIX=PREFIX))
+        try:
+            program.wait(timeout=90)
+        except subprocess.TimeoutExpired:
+            program.kill()
+            self.fail("%s did not end while its input stayed open" % " ".join(args))
+        finally:
+            program.stdin.close()
+        with open(folder + "/out", "rb") as out, open(folder + "/err", "rb") as err:
+            return program.returncode, out.read().decode("utf-8", "replace"), err.read().decode("utf-8", "replace")
+
+    def test_commands_end_with_their_input_open(self):
+        line = self.line("COM1")  # where a stray open would land
+        cases = [
+            (["--register", "--lang", "en"], 0, "registered "),
+            (["--doctor", "--lang", "en"], 0, "all checks passed"),
+            (["--help", "--lang", "en"], 0, "usage: meruvia-host"),
+            (["--version"], 0, "meruvia-host " + VERSION),
+            (["--unregister", "--lang", "en"], 0, "registry keys of the driver removed"),
+        ]
+        for args, status, said in cases:
+            with self.subTest(args=args):
+                REGISTRATION["changed"] = True
+                code, out, err = self.run_with_open_input(*args)
+                self.assertEqual(status, code, out + err)
+                self.assertIn(said, out)
+                self.assertNotIn("opened COM1", out)
+                self.assertEqual(b"", line.read(1, timeout=0.2), "nothing sent to COM1")
+
+    def test_no_values_no_port(self):
+        self.line("COM46")
+        result = host("--port", "COM46", "--lang", "en", stdin="1.5\n")
+        self.assertEqual(1, result.returncode)
+        self.assertIn("nothing to send: give the values, --lamp-test or --interactive", result.stderr)
+        self.assertNotIn("opened", result.stdout)
+
+    def test_typed_values_until_quit(self):
+        for word in ["q", "quit", "EXIT"]:
+            with self.subTest(word=word):
+                display = self.display("COM55", frames=1)
+                result = host("--port", "55", "--interactive", "--lang", "en", stdin="1.5\n\n%s\n2.5\n" % word)
+                self.assertEqual(0, result.returncode, result.stderr)
+                self.assertIn("opened COM55 at 9600 8N1", result.stdout, "--port 55 is COM55")
+                self.assertIn("sent 1.5", result.stdout)
+                self.assertNotIn("sent 2.5", result.stdout)
+                self.assertEqual(["001.500"], display.readings())
+
+    def test_numbers_are_decimal_and_checked(self):
+        cases = [
+            (["--lamp-test", "--interval", "0x10"], "'0x10' is not a valid value for --interval"),
+            (["--lamp-test", "--interval", "3600001"], "a whole number from 0 to 3600000"),
+            (["--data-type", "65536", "1"], "'65536' is not a valid value for --data-type"),
+            (["--baud", "12.5", "1"], "'12.5' is not a valid value for --baud"),
+            (["--port", "", "1"], "'' is not a valid value for --port"),
+        ]
+        for args, said in cases:
+            with self.subTest(args=args):
+                result = host(*args, "--lang", "en")
+                self.assertEqual(1, result.returncode, result.stderr)
+                self.assertIn(said, result.stderr)
+        # "010" is ten milliseconds, not eight: accepted as decimal.
+        display = self.display("COM58", frames=len(LAMP_READINGS))
+        result = host("--lamp-test", "--interval", "010", "--port", "COM58")
+        self.assertEqual(0, result.returncode, result.stderr)
+        self.assertEqual(LAMP_READINGS, display.readings())
+
+
+class DoubleClick(Case):
+    def test_says_what_it_is_checks_and_waits_for_a_key(self):
+        """Started from Explorer, in a window of its own: the window must not flash and
+        close. The probe presses a key once the tool asks for one."""
+        result = wine(CONSOLE_PROBE, "Press any key", windows_path(HOST))
+        self.assertEqual(0, result.returncode, result.stderr)
+        self.assertIn("attached 1\nwaiting 1\nended 1\nstatus 0\n", result.stdout, "it waited for the key, then ended")
+        self.assertIn("meruvia-host %s: tries the MERUVIA display driver" % VERSION, result.stdout)
+        self.assertIn("OK      the driver can be created", result.stdout)
+        self.assertIn("all checks passed", result.stdout)
+
+
+class WindowsDisplaySimulator(Case):
+    """meruvia-display.exe on COM57 shows what meruvia-host sends on COM56, the two ports
+    joined by a null-modem pair of pseudo-terminals, as an engineer commissions a host
+    project without the display."""
+
+    def null_modem(self, a, b):
+        folder = self.scratch()
+        socat = subprocess.Popen(["socat", "pty,raw,echo=0,link=%s/a" % folder, "pty,raw,echo=0,link=%s/b" % folder],
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.cleanups.append(socat.kill)
+        for _ in range(100):
+            if os.path.exists(folder + "/a") and os.path.exists(folder + "/b"):
+                break
+            time.sleep(0.05)
+        self.mapped(a, os.path.realpath(folder + "/a"))
+        self.mapped(b, os.path.realpath(folder + "/b"))
+
+    def simulator(self, *args):
+        program = subprocess.Popen([WINE_RUN, WINDOWS_DISPLAY, *args], stdout=subprocess.PIPE,
+                                   stderr=subprocess.PIPE, env=dict(os.environ, MERUVIA_WINEPREFIX=PREFIX))
+        self.cleanups.append(lambda: program.poll() is None and program.kill())
+        first = program.stdout.readline().decode()
+        self.assertTrue(first.startswith("listening on "), first + program.stderr.read().decode())
+        return program, first
+
+    def test_the_host_tool_to_the_simulator(self):
+        self.null_modem("COM56", "COM57")
+        display, first = self.simulator("--device", "57", "--baud", "19200", "--log", "--frames", "3",
+                                        "--timeout", "60")
+        self.assertEqual("listening on COM57 at 19200 8N1", first.strip())
+        sent = host("--port", "COM56", "--baud", "19200", "1.5", "-12.5", "nan")
+        self.assertEqual(0, sent.returncode, sent.stderr)
+        out, err = display.communicate(timeout=60)
+        self.assertEqual(0, display.returncode, err)
+        self.assertEqual(["001.500", "-12.500", "---.---"], re.findall(r"reading (\S+)", out.decode()))
+
+    def test_draws_the_reading_as_the_display_shows_it(self):
+        self.null_modem("COM59", "COM60")
+        display, _ = self.simulator("--device", "COM60", "--frames", "1", "--timeout", "60")
+        self.assertEqual(0, host("--port", "COM59", "123.456").returncode)
+        out, _ = display.communicate(timeout=60)
+        drawn = subprocess.run([DISPLAY, "--device", "-", "--frames", "1"], input=b"=654.321",
+                               capture_output=True, timeout=30).stdout
+        self.assertEqual(drawn.replace(b"\n", b"\r\n"), out, "the same digits as the Linux simulator draws")
+
+    def test_options_and_faults(self):
+        cases = [
+            (["--frames", "2.5", "--device", "COM61"], 1, "'2.5' is not a valid value for --frames"),
+            (["--timeout", "99999999999", "--device", "COM61"], 1, "'99999999999' is not a valid value for --timeout"),
+            (["--log"], 1, "--device PORT is needed (for example COM6)"),
+            (["--device", "COM61", "--lang", "en"], 2, "cannot open COM61 at 9600 8N1: there is no such port"),
+        ]
+        for args, status, said in cases:
+            with self.subTest(args=args):
+                result = wine(WINDOWS_DISPLAY, *args)
+                self.assertEqual(status, result.returncode, result.stderr)
+                self.assertIn(said, result.stderr)
+        usage = wine(WINDOWS_DISPLAY, "--help", "--lang", "zh", "--utf8")
+        self.assertIn("用法：meruvia-display --device 端口", usage.stdout)
+        self.assertIn("\n  --timeout 秒 ", usage.stdout)
+        self.assertEqual("meruvia-display %s" % VERSION, wine(WINDOWS_DISPLAY, "--version").stdout.strip())
 
 
 class Trace(Case):
@@ -407,8 +642,8 @@ class Trace(Case):
         self.assertEqual(4, host("--port", "COM48", "1", env=env).returncode)
         lines = self.lines(path)
         self.assertEqual(4, len(lines), lines)
-        self.assertIn('tag "温度" (data type 0x0001) refused, error code 0', lines[0])
-        self.assertIn('device address "256" refused, error code 2', lines[1])
+        self.assertIn('tag "温度" (data type 0x0001) refused: register name wrong (error code 0)', lines[0])
+        self.assertIn('device address "256" refused: device address out of range (error code 2)', lines[1])
         self.assertRegex(lines[2], r"port COM47 not opened, 19200 baud 8O1: error 2: .+")
         self.assertRegex(lines[3], r"port COM48 not opened, 9600 baud 8N1: error 5: .+")
 
@@ -498,7 +733,7 @@ class Trace(Case):
         results = [None, None]
 
         def send(k, com):
-            results[k] = host("--port", com, "--baud", "115200", env=env, stdin=values, timeout=180)
+            results[k] = host("--port", com, "--baud", "115200", "--interactive", env=env, stdin=values, timeout=180)
 
         threads = [threading.Thread(target=send, args=(k, com)) for k, com in enumerate(["COM52", "COM53"])]
         for t in threads:

@@ -11,7 +11,7 @@
 #include "registration.h"
 #include "registration_seams.h"
 #include "seam_override.h"
-#include "texts.h"
+#include "tool_texts.h"
 
 namespace {
 

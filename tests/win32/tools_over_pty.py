@@ -54,7 +54,7 @@ class Tools(unittest.TestCase):
 
     def test_values_from_standard_input(self):
         self.display = Display("COM22", frames=2)
-        result = host("--port", "COM22", stdin="123.456\nnot-a-number\n-0.5\n")
+        result = host("--port", "COM22", "--interactive", stdin="123.456\nnot-a-number\n-0.5\n")
         self.assertEqual(1, result.returncode, "a value that is not a number is reported")
         self.assertIn("'not-a-number' is not a number", result.stderr)
         lines, _ = self.display.finish()

@@ -1,14 +1,8 @@
 #include "line_options.h"
 
-#include <cctype>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <strings.h>
 
-#include "exit_codes.h"
 #include "host/port_config.h"
 
 const char* const kParityNames[5] = {"none", "odd", "even", "mark", "space"};
@@ -17,59 +11,32 @@ const float kLampTestValues[13] = {888.888f, 0.0f,     111.111f, 222.222f, 333.3
                                    444.444f, 555.555f, 666.666f, 777.777f, 888.888f,
                                    999.999f, 123.456f, NAN};
 
-namespace {
-
-bool ParseWhole(const char* text, unsigned long& out) {
-    char* end = nullptr;
-    errno = 0;
-    out = strtoul(text, &end, 10);
-    return errno == 0 && end != text && *end == '\0' && text[0] != '-';
+std::vector<OptionSpec> LineOptionSpecs(const char* ToolTexts::*portHelp) {
+    std::vector<OptionSpec> specs;
+    if (portHelp != nullptr)
+        specs.push_back({kOptPort, "--port", nullptr, ValueKind::Port, 0, 0, &ToolTexts::valuePort, portHelp});
+    specs.push_back({kOptBaud, "--baud", nullptr, ValueKind::Whole, 1, 4000000, &ToolTexts::valueNumber,
+                     &ToolTexts::helpBaud});
+    specs.push_back({kOptDataBits, "--data-bits", nullptr, ValueKind::Whole, 5, 8, &ToolTexts::valueNumber,
+                     &ToolTexts::helpDataBits});
+    specs.push_back({kOptParity, "--parity", nullptr, ValueKind::Parity, 0, 4, &ToolTexts::valueParity,
+                     &ToolTexts::helpParity});
+    specs.push_back({kOptStopBits, "--stop-bits", nullptr, ValueKind::Whole, 1, 2, &ToolTexts::valueNumber,
+                     &ToolTexts::helpStopBits});
+    return specs;
 }
 
-} // namespace
-
-OptionResult TakeLineOption(int argc, char** argv, int& i, LineOptions& line) {
-    const char* name = argv[i];
-    const bool known = strcmp(name, "--port") == 0 || strcmp(name, "--baud") == 0 ||
-                       strcmp(name, "--data-bits") == 0 || strcmp(name, "--parity") == 0 ||
-                       strcmp(name, "--stop-bits") == 0;
-    if (!known)
-        return OptionResult::NotMine;
-    if (i + 1 >= argc)
-        return OptionResult::NoValue;
-    const char* v = argv[++i];
-    unsigned long n = 0;
-    if (strcmp(name, "--port") == 0) {
-        if (*v == '\0')
-            return OptionResult::BadValue;
-        line.port = v;
-    } else if (strcmp(name, "--baud") == 0) {
-        if (!ParseWhole(v, n) || n == 0 || n > 4000000)
-            return OptionResult::BadValue;
-        line.baud = n;
-    } else if (strcmp(name, "--data-bits") == 0) {
-        if (!ParseWhole(v, n) || n < 5 || n > 8)
-            return OptionResult::BadValue;
-        line.dataBits = static_cast<int>(n);
-    } else if (strcmp(name, "--stop-bits") == 0) {
-        if (!ParseWhole(v, n) || (n != 1 && n != 2))
-            return OptionResult::BadValue;
-        line.stopBits = static_cast<int>(n);
-    } else {
-        // As an engineer writes it: the name, its letter as in "8N1", or the host's code.
-        int found = -1;
-        for (int p = 0; p < 5; ++p) {
-            const bool letter = v[0] != '\0' && v[1] == '\0' &&
-                                (toupper(static_cast<unsigned char>(v[0])) == kParityLetters[p]);
-            const bool code = v[0] == '0' + p && v[1] == '\0';
-            if (strcasecmp(v, kParityNames[p]) == 0 || letter || code)
-                found = p;
+void ApplyLineOptions(const CommandLine& command, LineOptions& line) {
+    for (const OptionValue& o : command.options) {
+        switch (o.id) {
+        case kOptPort: line.port = o.text; break;
+        case kOptBaud: line.baud = o.number; break;
+        case kOptDataBits: line.dataBits = static_cast<int>(o.number); break;
+        case kOptParity: line.parity = static_cast<int>(o.number); break;
+        case kOptStopBits: line.stopBits = static_cast<int>(o.number); break;
+        default: break;
         }
-        if (found < 0)
-            return OptionResult::BadValue;
-        line.parity = found;
     }
-    return OptionResult::Taken;
 }
 
 LineSettings ToLineSettings(const LineOptions& line) {
@@ -83,27 +50,6 @@ LineSettings ToLineSettings(const LineOptions& line) {
 std::string LineSummary(const LineOptions& line) {
     return std::to_string(line.baud) + " " + std::to_string(line.dataBits) + kParityLetters[line.parity] +
            std::to_string(line.stopBits);
-}
-
-int SendEach(const std::vector<std::string>& values, const std::function<int(const std::string&)>& send) {
-    int worst = kOk;
-    auto note = [&](int rc) {
-        if (rc == kWriteFailed || (rc != kOk && worst == kOk))
-            worst = rc;
-    };
-    for (const std::string& v : values)
-        note(send(v));
-    if (values.empty()) {
-        char line[256];
-        while (fgets(line, sizeof line, stdin) != nullptr) {
-            std::string text(line);
-            while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
-                text.pop_back();
-            if (!text.empty())
-                note(send(text));
-        }
-    }
-    return worst;
 }
 
 bool ParseValue(const std::string& text, float& value) {

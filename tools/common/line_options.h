@@ -3,11 +3,11 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "display/display_frame.h"
+#include "option_table.h"
 #include "serial/serial_link.h"
 
 // The serial line, as the host's port settings give it.
@@ -19,15 +19,13 @@ struct LineOptions {
     int stopBits = 1;
 };
 
-enum class OptionResult {
-    NotMine,   // not a line option
-    Taken,     // a line option and its value, taken
-    NoValue,   // a line option without its value
-    BadValue,  // a line option whose value is not allowed
-};
-
-// Looks at argv[i] (and its value, argv[i + 1], moving i past it when taken).
-OptionResult TakeLineOption(int argc, char** argv, int& i, LineOptions& line);
+// The line options every send tool and the display simulator take: --port (with the help
+// text given, or none when the tool names its port otherwise), --baud, --data-bits,
+// --parity, --stop-bits.
+enum LineOptionId { kOptPort = 50, kOptBaud, kOptDataBits, kOptParity, kOptStopBits };
+std::vector<OptionSpec> LineOptionSpecs(const char* ToolTexts::*portHelp);
+// The settings the command line gives, over the defaults already in line.
+void ApplyLineOptions(const CommandLine& command, LineOptions& line);
 
 // The names of the parities, by host code.
 extern const char* const kParityNames[5];
@@ -36,11 +34,6 @@ extern const char* const kParityNames[5];
 LineSettings ToLineSettings(const LineOptions& line);
 // "8N1"-style summary of the settings.
 std::string LineSummary(const LineOptions& line);
-
-// Sends each value: those given, or else each non-empty line of standard input. The result
-// is the worst status: kWriteFailed (a frame that did not go out) before any other failure,
-// otherwise the first one; kOk when all went well.
-int SendEach(const std::vector<std::string>& values, const std::function<int(const std::string&)>& send);
 
 // Strict decimal number with optional blanks around it (as a user types it).
 bool ParseValue(const std::string& text, float& value);

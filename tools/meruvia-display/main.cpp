@@ -1,121 +1,86 @@
-// meruvia-display: plays the LED display on a serial line. Reads frames from a serial
-// device or from a pseudo-terminal it creates, and shows each reading as large
-// seven-segment digits, redrawn in place, or one log line per frame with --log.
-#include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
+// meruvia-display: plays the LED display on a serial line. Reads frames from a serial port
+// (on Linux also from a pseudo-terminal it creates, or standard input) and shows each
+// reading as large seven-segment digits, redrawn in place, or one log line per frame with
+// --log. With two ports joined by a null-modem pair, it stands in for the display while a
+// host project is commissioned.
 #include <signal.h>
-#include <sys/time.h>
-#include <termios.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
+#include "display_line.h"
+#include "exit_codes.h"
 #include "frame_decoder.h"
+#include "option_table.h"
 #include "seven_segment.h"
+#include "tool_console.h"
+#include "tool_texts.h"
+#ifdef _WIN32
+#include <windows.h>
+
+#include "port_list.h"
+#include "windows_text.h"
+#else
+#include <sys/time.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
-const char kUsage[] =
-    "usage: meruvia-display (--device PATH | --pty [--link PATH]) [--log] [--frames N]\n"
-    "                       [--timeout SECONDS]\n"
-    "\n"
-    "Plays the MERUVIA LED display: reads the 8-byte frames a driver sends (\"=\" and seven\n"
-    "characters, last first) and shows the reading.\n"
-    "\n"
-    "  --device PATH      read an existing serial device (for example /dev/ttyUSB0), or\n"
-    "                     - for standard input (a capture of the line)\n"
-    "  --pty              create a pseudo-terminal and print the path of its other end\n"
-    "  --link PATH        with --pty: also make PATH a symbolic link to that end (for a\n"
-    "                     Wine prefix: $WINEPREFIX/dosdevices/com5 makes it COM5)\n"
-    "  --log              one line per frame: time, bytes in hex, reading\n"
-    "  --frames N         stop after N frames\n"
-    "  --timeout SECONDS  stop when nothing arrives for this long\n"
-    "\n"
-    "Exit status: 0 done, 1 bad usage, 2 the line could not be opened.\n";
+enum DisplayOptionId { kOptDevice = kFirstToolOption, kOptPty, kOptLink, kOptLog, kOptFrames, kOptTimeout };
+
+enum DisplayExit { kDisplayDone = 0, kDisplayUsage = 1, kDisplayLineFailed = 2 };
+
+OptionTable DisplayOptions() {
+#ifdef _WIN32
+    OptionTable table = {{kOptDevice, "--device", nullptr, ValueKind::Port, 0, 0, &ToolTexts::valuePort,
+                          &ToolTexts::helpDisplayComPort}};
+#else
+    OptionTable table = {
+        {kOptDevice, "--device", nullptr, ValueKind::Text, 0, 0, &ToolTexts::valuePath, &ToolTexts::helpDisplayDevice},
+        {kOptPty, "--pty", nullptr, ValueKind::None, 0, 0, nullptr, &ToolTexts::helpPty},
+        {kOptLink, "--link", nullptr, ValueKind::Text, 0, 0, &ToolTexts::valuePath, &ToolTexts::helpLink},
+    };
+#endif
+    const OptionTable line = LineOptionSpecs(nullptr);
+    table.insert(table.end(), line.begin(), line.end());
+    const OptionTable own = {
+        {kOptLog, "--log", nullptr, ValueKind::None, 0, 0, nullptr, &ToolTexts::helpLog},
+        {kOptFrames, "--frames", nullptr, ValueKind::Whole, 1, 1000000000, &ToolTexts::valueNumber,
+         &ToolTexts::helpFrames},
+        {kOptTimeout, "--timeout", nullptr, ValueKind::Seconds, 0, 0, &ToolTexts::valueSeconds,
+         &ToolTexts::helpTimeout},
+        kLangOption,
+#ifdef _WIN32
+        kUtf8Option,
+#endif
+        kVersionOption,
+        kHelpOption,
+    };
+    table.insert(table.end(), own.begin(), own.end());
+    return table;
+}
 
 volatile sig_atomic_t g_stop = 0;
 void OnSignal(int) { g_stop = 1; }
 
-struct Options {
-    std::string device;
-    bool pty = false;
-    std::string link;
-    bool log = false;
-    long frames = -1;
-    double timeout = -1;
-};
-
-bool ParseOptions(int argc, char** argv, Options& o) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        auto value = [&](const char* name) -> const char* {
-            if (i + 1 >= argc) {
-                fprintf(stderr, "meruvia-display: %s needs a value\n", name);
-                return nullptr;
-            }
-            return argv[++i];
-        };
-        if (a == "--help" || a == "-h") {
-            fputs(kUsage, stdout);
-            exit(0);
-        } else if (a == "--device") {
-            const char* v = value("--device");
-            if (v == nullptr)
-                return false;
-            o.device = v;
-        } else if (a == "--pty") {
-            o.pty = true;
-        } else if (a == "--link") {
-            const char* v = value("--link");
-            if (v == nullptr)
-                return false;
-            o.link = v;
-        } else if (a == "--log") {
-            o.log = true;
-        } else if (a == "--frames" || a == "--timeout") {
-            const char* v = value(a.c_str());
-            if (v == nullptr)
-                return false;
-            char* end = nullptr;
-            const double n = strtod(v, &end);
-            if (*end != '\0' || n <= 0) {
-                fprintf(stderr, "meruvia-display: %s wants a positive number, not '%s'\n", a.c_str(), v);
-                return false;
-            }
-            if (a == "--frames")
-                o.frames = static_cast<long>(n);
-            else
-                o.timeout = n;
-        } else {
-            fprintf(stderr, "meruvia-display: unknown option '%s'\n", a.c_str());
-            return false;
-        }
-    }
-    if (o.pty == !o.device.empty()) {
-        fprintf(stderr, "meruvia-display: give either --device PATH or --pty\n");
-        return false;
-    }
-    if (!o.link.empty() && !o.pty) {
-        fprintf(stderr, "meruvia-display: --link goes with --pty\n");
-        return false;
-    }
-    return true;
-}
-
 std::string Timestamp() {
+    int hour, minute, second, ms;
+#ifdef _WIN32
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    hour = now.wHour, minute = now.wMinute, second = now.wSecond, ms = now.wMilliseconds;
+#else
     timeval tv;
     gettimeofday(&tv, nullptr);
     tm local;
     localtime_r(&tv.tv_sec, &local);
+    hour = local.tm_hour, minute = local.tm_min, second = local.tm_sec, ms = static_cast<int>(tv.tv_usec / 1000);
+#endif
     char text[32];
-    snprintf(text, sizeof text, "%02d:%02d:%02d.%03ld", local.tm_hour, local.tm_min, local.tm_sec,
-             static_cast<long>(tv.tv_usec / 1000));
+    snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", hour, minute, second, ms);
     return text;
 }
 
@@ -129,115 +94,132 @@ std::string Hex(const std::vector<uint8_t>& bytes) {
     return s;
 }
 
-// Opens the line for reading, raw. Returns the descriptor, or -1 after saying why.
-int OpenLine(const Options& o, int& keepSlave) {
-    keepSlave = -1;
-    if (o.device == "-")
-        return STDIN_FILENO;
-    if (!o.pty) {
-        const int fd = open(o.device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (fd < 0) {
-            fprintf(stderr, "meruvia-display: cannot open %s: %s\n", o.device.c_str(), strerror(errno));
-            return -1;
-        }
-        termios t;
-        if (tcgetattr(fd, &t) == 0) {
-            cfmakeraw(&t);
-            tcsetattr(fd, TCSANOW, &t);
-        }
-        return fd;
-    }
-    int master = -1;
-    char name[128] = {};
-    if (openpty(&master, &keepSlave, name, nullptr, nullptr) != 0) {
-        fprintf(stderr, "meruvia-display: cannot create a pseudo-terminal: %s\n", strerror(errno));
-        return -1;
-    }
-    termios t;
-    tcgetattr(keepSlave, &t);
-    cfmakeraw(&t);
-    tcsetattr(keepSlave, TCSANOW, &t);
-    if (!o.link.empty()) {
-        unlink(o.link.c_str());
-        if (symlink(name, o.link.c_str()) != 0) {
-            fprintf(stderr, "meruvia-display: cannot link %s to %s: %s\n", o.link.c_str(), name,
-                    strerror(errno));
-            return -1;
-        }
-    }
-    if (o.link.empty())
-        printf("listening on %s\n", name);
+// Started from the Start menu or by a double-click, with no port given: the ports there are,
+// and a question.
+void AskForThePort(const ToolTexts& t) {
+#ifdef _WIN32
+    const std::vector<std::string> ports = SerialPortsOnThisPc(t.docInUse);
+    std::string list;
+    for (const std::string& p : ports)
+        list += (list.empty() ? "" : ", ") + p;
+    if (ports.empty())
+        Print(stdout, "%s\n", t.docNoPorts);
     else
-        printf("listening on %s (linked from %s)\n", name, o.link.c_str());
-    fflush(stdout);
-    return master;
+        Print(stdout, (std::string(t.docPorts) + "\n").c_str(), list.c_str());
+#endif
+    Print(stdout, "%s", t.displayAskPort);
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    Options o;
-    if (!ParseOptions(argc, argv, o)) {
-        fputs("meruvia-display: --help lists the options\n", stderr);
-        return 1;
-    }
-    signal(SIGINT, OnSignal);
-    signal(SIGTERM, OnSignal);
-    int slave = -1;
-    const int fd = OpenLine(o, slave);
-    if (fd < 0)
-        return 2;
-    const bool tty = isatty(STDOUT_FILENO) && !o.log;
-
+// Reads frames until told to stop, the count is reached or the line stays quiet too long.
+int Show(DisplayLine& line, bool log, unsigned long frameLimit, unsigned long timeoutMs) {
+    const bool redraw = !log && OutputIsConsole();
     FrameDecoder decoder;
-    long frames = 0;
+    unsigned long frames = 0, quietMs = 0;
     bool drawn = false;
-    while (!g_stop && (o.frames < 0 || frames < o.frames)) {
-        pollfd p = {fd, POLLIN, 0};
-        const int waitMs = o.timeout > 0 ? static_cast<int>(o.timeout * 1000) : 500;
-        const int ready = poll(&p, 1, waitMs);
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready == 0) {
-            if (o.timeout > 0)
+    while (g_stop == 0 && (frameLimit == 0 || frames < frameLimit)) {
+        const uint32_t waitMs = timeoutMs > 0 && timeoutMs - quietMs < 500 ? static_cast<uint32_t>(timeoutMs - quietMs)
+                                                                           : 500;
+        uint8_t buf[256];
+        const int32_t n = line.Read(buf, sizeof buf, waitMs);
+        if (n < 0)
+            return g_stop != 0 || line.Ended() ? kDisplayDone : kDisplayLineFailed;
+        if (n == 0) {
+            quietMs += waitMs;
+            if (timeoutMs > 0 && quietMs >= timeoutMs)
                 break;
             continue;
         }
-        uint8_t buf[256];
-        const ssize_t n = read(fd, buf, sizeof buf);
-        if (n <= 0) {
-            if (n < 0 && (errno == EINTR || errno == EAGAIN))
-                continue;
-            if (n < 0 && errno == EIO && o.pty) { // no writer on the other end yet, or any more
-                usleep(50000);
-                continue;
-            }
-            break;
-        }
+        quietMs = 0;
         std::vector<LineEvent> events;
         decoder.Feed(buf, static_cast<size_t>(n), events);
         for (const LineEvent& e : events) {
             if (e.kind == LineEvent::Malformed) {
-                fprintf(o.log ? stdout : stderr, "%s malformed %s\n", Timestamp().c_str(), Hex(e.bytes).c_str());
+                Print(log ? stdout : stderr, "%s malformed %s\n", Timestamp().c_str(), Hex(e.bytes).c_str());
                 continue;
             }
             ++frames;
-            if (o.log) {
-                printf("%s %s reading %s\n", Timestamp().c_str(), Hex(e.bytes).c_str(), e.reading.c_str());
+            if (log) {
+                Print(stdout, "%s %s reading %s\n", Timestamp().c_str(), Hex(e.bytes).c_str(), e.reading.c_str());
             } else {
-                if (tty && drawn)
-                    fputs("\x1b[3A\r", stdout); // back over the last drawing
-                fputs(DrawSevenSegment(e.reading).c_str(), stdout);
+                if (redraw && drawn)
+                    BackOverLines(3); // over the last drawing
+                Print(stdout, "%s", DrawSevenSegment(e.reading).c_str());
                 drawn = true;
             }
-            fflush(stdout);
         }
     }
-    if (!o.link.empty())
-        unlink(o.link.c_str());
-    if (fd != STDIN_FILENO)
-        close(fd);
-    if (slave >= 0)
-        close(slave);
-    return 0;
+    return kDisplayDone;
 }
+
+int Run(int argc, char** argv) {
+    SetToolName("meruvia-display");
+    const ToolTexts& t = TextsFor(LanguageOfCommandLine(argc, argv));
+    const OptionTable options = DisplayOptions();
+    CommandLine command;
+    if (!ParseCommandLine(options, argc, argv, t, command)) {
+        Complain("%s", t.seeHelp);
+        return kDisplayUsage;
+    }
+    UseUtf8Output(command.Has(kOptUtf8));
+    if (command.Has(kOptHelp)) {
+        Print(stdout, "%s", UsageText(options, t.displaySynopsis, t.displayExitStatus, t).c_str());
+        return kDisplayDone;
+    }
+    if (command.Has(kOptVersion)) {
+        Print(stdout, "meruvia-display %s\n", MERUVIA_VERSION_TEXT);
+        return kDisplayDone;
+    }
+    DisplayLineOptions lineOptions;
+    ApplyLineOptions(command, lineOptions.line);
+    if (const OptionValue* device = command.Last(kOptDevice))
+        lineOptions.line.port = device->text;
+    lineOptions.pty = command.Has(kOptPty);
+    if (const OptionValue* link = command.Last(kOptLink))
+        lineOptions.link = link->text;
+    // Started from the Start menu or by a double-click: ask for the port.
+    if (lineOptions.line.port.empty() && !lineOptions.pty && OwnsItsConsole()) {
+        AskForThePort(t);
+        std::string typed;
+        if (ReadInputLine(typed) && !typed.empty())
+            lineOptions.line.port = PortName(typed.c_str());
+    }
+    const char* complaint = lineOptions.pty == !lineOptions.line.port.empty() ? t.displayNeedsLine
+                            : !lineOptions.link.empty() && !lineOptions.pty  ? t.linkWithoutPty
+                                                                             : nullptr;
+    if (complaint != nullptr) {
+        Complain("%s", complaint);
+        Complain("%s", t.seeHelp);
+        return kDisplayUsage;
+    }
+    signal(SIGINT, OnSignal);
+    signal(SIGTERM, OnSignal);
+    DisplayLine line;
+    if (!line.Open(lineOptions, t))
+        return kDisplayLineFailed;
+    const OptionValue* frames = command.Last(kOptFrames);
+    const OptionValue* timeout = command.Last(kOptTimeout);
+    return Show(line, command.Has(kOptLog), frames != nullptr ? frames->number : 0,
+                timeout != nullptr ? timeout->number : 0);
+}
+
+} // namespace
+
+#ifdef _WIN32
+int main() {
+    std::vector<std::string> arguments = ArgumentsUtf8();
+    std::vector<char*> argv;
+    for (std::string& a : arguments)
+        argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+    // In a window of its own, what went wrong stays readable until a key is pressed.
+    const bool ownWindow = OwnsItsConsole();
+    const int status = Run(static_cast<int>(arguments.size()), argv.data());
+    if (ownWindow && status != kDisplayDone) {
+        Print(stdout, "\n%s\n", TextsFor(SystemLanguage()).pressAKey);
+        WaitForKey();
+    }
+    return status;
+}
+#else
+int main(int argc, char** argv) { return Run(argc, argv); }
+#endif

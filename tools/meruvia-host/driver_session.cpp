@@ -5,7 +5,9 @@
 
 #include <cstring>
 
-#include "console.h"
+#include "addressing/error_codes.h"
+#include "tool_console.h"
+#include "windows_text.h"
 #include "host/host_interfaces.h"
 #include "host/one_value_block.h"
 #include "host/port_config.h"
@@ -45,7 +47,7 @@ int DriverSession::Create(bool quiet, std::string* failure) {
     if (SUCCEEDED(hr))
         hr = config_->QueryInterface(IID_IDriverIo, reinterpret_cast<void**>(&io_));
     if (FAILED(hr)) {
-        const std::string reason = SystemMessage(static_cast<DWORD>(hr));
+        const std::string reason = SystemMessage(static_cast<DWORD>(hr), t_);
         if (!quiet)
             Complain(t_.cannotCreate, reason.c_str());
         if (failure != nullptr)
@@ -55,11 +57,23 @@ int DriverSession::Create(bool quiet, std::string* failure) {
     return kOk;
 }
 
+// The driver's own text as it gave it (code page 936), and in English what it means: on an
+// English system the Chinese may show as boxes.
+std::string DriverSession::DriverText(const char* text) const {
+    const std::string shown = FromCodePage(936, text);
+    if (&t_ != &kEnglishTexts || text == nullptr)
+        return shown;
+    for (int32_t code = 0; ErrorTextFor(code) != nullptr; ++code)
+        if (strcmp(text, ErrorTextFor(code)) == 0)
+            return shown + " (" + ErrorMeaningFor(code) + ")";
+    return shown;
+}
+
 int DriverSession::CheckTag(const std::string& device, const std::string& registerText,
                             unsigned long dataType) {
     int32_t number = 0;
     if (!config_->ParseDeviceAddress(device.c_str(), &number)) {
-        Complain(t_.deviceRefused, device.c_str(), FromCodePage(936, config_->GetErrorText()).c_str());
+        Complain(t_.deviceRefused, device.c_str(), DriverText(config_->GetErrorText()).c_str());
         return kRefused;
     }
     // The host hands the driver texts in the system's code page.
@@ -75,8 +89,7 @@ int DriverSession::CheckTag(const std::string& device, const std::string& regist
     TagAddress address{};
     address.nDevice = static_cast<uint16_t>(number);
     if (config_->ParseTagAddress(&tag, &address) != 0) {
-        Complain(t_.tagRefused, registerText.c_str(), dataType,
-                 FromCodePage(936, config_->GetErrorText()).c_str());
+        Complain(t_.tagRefused, registerText.c_str(), dataType, DriverText(config_->GetErrorText()).c_str());
         return kRefused;
     }
     return kOk;
@@ -107,46 +120,9 @@ int DriverSession::Open(const LineOptions& line, bool quiet) {
     return kOk;
 }
 
-bool DriverSession::WriteValue(float value) {
-    const OneValueBlock block(value);
-    return io_->WriteBlock(block.get()) != 0;
-}
-
-int DriverSession::Send(const std::string& text) {
-    float value = 0;
-    if (!ParseValue(text, value)) {
-        Complain(t_.notANumber, text.c_str());
-        return kUsage;
-    }
-    const DisplayFrame frame = EncodeDisplayFrame(FloatBits(value));
-    if (!HasDigits(value))
-        Complain(t_.noDigits, text.c_str());
-    else if (!IsShownWhole(value))
-        Complain(t_.outsideDisplay, text.c_str(), Reading(frame).c_str());
-    if (!WriteValue(value)) {
-        Complain(t_.notWhole, text.c_str());
-        return kWriteFailed;
-    }
-    Print(stdout, t_.sent, text.c_str(), FrameText(frame).c_str(), Reading(frame).c_str());
-    Print(stdout, "\n");
-    return kOk;
-}
-
-int DriverSession::SendAll(const std::vector<std::string>& values) {
-    return SendEach(values, [this](const std::string& text) { return Send(text); });
-}
-
-int DriverSession::LampTest(unsigned long intervalMs) {
-    for (int k = 0; k < kLampTestFrames; ++k) {
-        if (k > 0)
-            Sleep(intervalMs);
-        const DisplayFrame frame = EncodeDisplayFrame(FloatBits(kLampTestValues[k]));
-        if (!WriteValue(kLampTestValues[k])) {
-            Complain(t_.notWhole, Reading(frame).c_str());
-            return kWriteFailed;
-        }
-        Print(stdout, t_.lampStep, k + 1, kLampTestFrames, Reading(frame).c_str());
-        Print(stdout, "\n");
-    }
-    return kOk;
+ValueSender DriverSession::Sender() {
+    return ValueSender(t_, [this](float value) {
+        const OneValueBlock block(value);
+        return io_->WriteBlock(block.get()) != 0;
+    });
 }

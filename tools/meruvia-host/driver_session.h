@@ -3,16 +3,16 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 #include "exit_codes.h"
 #include "host/host_interfaces.h"
 #include "line_options.h"
-#include "texts.h"
+#include "tool_texts.h"
+#include "value_sender.h"
 
 class DriverSession {
 public:
-    explicit DriverSession(const HostTexts& t) : t_(t) {}
+    explicit DriverSession(const ToolTexts& t) : t_(t) {}
     ~DriverSession();
     DriverSession(const DriverSession&) = delete;
     DriverSession& operator=(const DriverSession&) = delete;
@@ -25,14 +25,14 @@ public:
     int CheckTag(const std::string& device, const std::string& registerText, unsigned long dataType);
     // With quiet, says nothing on failure.
     int Open(const LineOptions& line, bool quiet = false);
-    int SendAll(const std::vector<std::string>& values);
-    int LampTest(unsigned long intervalMs);
+    // Sends values through the open port, one block each, as the host does.
+    ValueSender Sender();
 
 private:
-    int Send(const std::string& text);
-    bool WriteValue(float value);
+    std::string DriverText(const char* text) const;
 
-    const HostTexts& t_;
+
+    const ToolTexts& t_;
     bool runtime_ = false;
     IDriverConfig* config_ = nullptr;
     IDriverIo* io_ = nullptr;

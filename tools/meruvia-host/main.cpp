@@ -2,32 +2,70 @@
 // command line, so that a display can be tried without the host; registers, removes and
 // checks the driver's installation. Windows console program.
 #include <windows.h>
-#include <shellapi.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <iterator>
 #include <string>
 #include <vector>
 
-#include "console.h"
 #include "doctor.h"
 #include "driver_session.h"
 #include "line_options.h"
+#include "option_table.h"
 #include "registration.h"
-#include "texts.h"
+#include "tool_console.h"
+#include "tool_texts.h"
+#include "windows_text.h"
 
 namespace {
 
-enum class Action { Send, Doctor, LampTest, Unregister, Help };
+enum HostOptionId {
+    kOptDoctor = kFirstToolOption,
+    kOptLampTest,
+    kOptInterval,
+    kOptInteractive,
+    kOptRegister,
+    kOptUnregister,
+    kOptDll,
+    kOptDevice,
+    kOptRegisterText,
+    kOptDataType,
+};
 
-struct Options {
-    Action action = Action::Send;
-    const char* lang = nullptr;
+OptionTable HostOptions() {
+    OptionTable table = {
+        {kOptDoctor, "--doctor", nullptr, ValueKind::None, 0, 0, nullptr, &ToolTexts::helpDoctor},
+        {kOptLampTest, "--lamp-test", nullptr, ValueKind::None, 0, 0, nullptr, &ToolTexts::helpLampTest},
+        {kOptInterval, "--interval", nullptr, ValueKind::Whole, 0, 3600000, &ToolTexts::valueMs,
+         &ToolTexts::helpInterval},
+        {kOptInteractive, "--interactive", nullptr, ValueKind::None, 0, 0, nullptr, &ToolTexts::helpInteractive},
+        {kOptRegister, "--register", nullptr, ValueKind::None, 0, 0, nullptr, &ToolTexts::helpRegister},
+        {kOptUnregister, "--unregister", nullptr, ValueKind::None, 0, 0, nullptr, &ToolTexts::helpUnregister},
+        {kOptDll, "--dll", nullptr, ValueKind::Text, 0, 0, &ToolTexts::valuePath, &ToolTexts::helpDll},
+    };
+    const OptionTable line = LineOptionSpecs(&ToolTexts::helpPort);
+    table.insert(table.end(), line.begin(), line.end());
+    const OptionTable tag = {
+        {kOptDevice, "--device", nullptr, ValueKind::Text, 0, 0, &ToolTexts::valueText, &ToolTexts::helpDevice},
+        {kOptRegisterText, "--register-text", nullptr, ValueKind::Text, 0, 0, &ToolTexts::valueText,
+         &ToolTexts::helpRegisterText},
+        {kOptDataType, "--data-type", nullptr, ValueKind::Bits, 0, 0xFFFF, &ToolTexts::valueBits,
+         &ToolTexts::helpDataType},
+        kLangOption,
+        kUtf8Option,
+        kVersionOption,
+        kHelpOption,
+        {kOptHelp, "/?", nullptr, ValueKind::None, 0, 0, nullptr, &ToolTexts::helpHelp},
+    };
+    table.insert(table.end(), tag.begin(), tag.end());
+    return table;
+}
+
+// What was asked for: the commands that do their job and end, and the ways values go out.
+struct Request {
+    bool help = false, version = false, doctor = false, doRegister = false, unregister = false;
+    bool lampTest = false, interactive = false;
     std::string dll;
-    bool doRegister = false;
     LineOptions line;
     bool portGiven = false;
     unsigned long intervalMs = 1000;
@@ -35,90 +73,34 @@ struct Options {
     std::string registerText = "N";
     unsigned long dataType = 0x0080;
     std::vector<std::string> values;
+
+    bool SendsValues() const { return lampTest || interactive || !values.empty(); }
 };
 
-bool ParseNumber(const char* text, unsigned long max, unsigned long& out) {
-    char* end = nullptr;
-    errno = 0;
-    out = strtoul(text, &end, 0);
-    return errno == 0 && end != text && *end == '\0' && text[0] != '-' && out <= max;
-}
-
-// The language comes first, so that every complaint about the rest is in it.
-const HostTexts* TextsFor(int argc, char** argv) {
-    for (int i = 1; i + 1 < argc; ++i)
-        if (strcmp(argv[i], "--lang") == 0)
-            return ChooseTexts(argv[i + 1]);
-    return ChooseTexts(nullptr);
-}
-
-bool ParseOptions(int argc, char** argv, Options& o, const HostTexts& t) {
-    o.line.port = "COM1";
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        const char* v = i + 1 < argc ? argv[i + 1] : nullptr;
-        unsigned long n = 0;
-        switch (TakeLineOption(argc, argv, i, o.line)) {
-        case OptionResult::Taken:
-            o.portGiven = o.portGiven || a == "--port";
-            continue;
-        case OptionResult::NoValue:
-            Complain(t.needsValue, a.c_str());
-            return false;
-        case OptionResult::BadValue:
-            if (a == "--parity")
-                Complain(t.badParity, v);
-            else
-                Complain(t.badValue, v, a.c_str());
-            return false;
-        case OptionResult::NotMine:
-            break;
-        }
-        const bool takesValue = a == "--dll" || a == "--device" || a == "--register-text" ||
-                                a == "--data-type" || a == "--interval" || a == "--lang";
-        if (takesValue && v == nullptr) {
-            Complain(t.needsValue, a.c_str());
-            return false;
-        }
-        if (a == "--help" || a == "-h" || a == "/?") {
-            o.action = Action::Help;
-        } else if (a == "--doctor") {
-            o.action = Action::Doctor;
-        } else if (a == "--lamp-test") {
-            o.action = Action::LampTest;
-        } else if (a == "--unregister") {
-            o.action = Action::Unregister;
-        } else if (a == "--register") {
-            o.doRegister = true;
-        } else if (takesValue) {
-            ++i;
-            if (a == "--dll") {
-                o.dll = v;
-            } else if (a == "--device") {
-                o.device = v;
-            } else if (a == "--register-text") {
-                o.registerText = v;
-            } else if (a == "--lang") {
-                if (ChooseTexts(v) == nullptr) {
-                    Complain(t.badLang, v);
-                    return false;
-                }
-            } else if (a == "--data-type" && ParseNumber(v, 0xFFFF, n)) {
-                o.dataType = n;
-            } else if (a == "--interval" && ParseNumber(v, 3600000, n)) {
-                o.intervalMs = n;
-            } else {
-                Complain(t.badValue, v, a.c_str());
-                return false;
-            }
-        } else if (a.size() > 1 && a[0] == '-' && a[1] == '-') {
-            Complain(t.unknownOption, a.c_str());
-            return false;
-        } else {
-            o.values.push_back(a);
+Request ReadRequest(const CommandLine& command) {
+    Request r;
+    r.line.port = "COM1";
+    ApplyLineOptions(command, r.line);
+    r.portGiven = command.Has(kOptPort);
+    r.values = command.operands;
+    for (const OptionValue& o : command.options) {
+        switch (o.id) {
+        case kOptHelp: r.help = true; break;
+        case kOptVersion: r.version = true; break;
+        case kOptDoctor: r.doctor = true; break;
+        case kOptRegister: r.doRegister = true; break;
+        case kOptUnregister: r.unregister = true; break;
+        case kOptLampTest: r.lampTest = true; break;
+        case kOptInteractive: r.interactive = true; break;
+        case kOptInterval: r.intervalMs = o.number; break;
+        case kOptDll: r.dll = o.text; break;
+        case kOptDevice: r.device = o.text; break;
+        case kOptRegisterText: r.registerText = o.text; break;
+        case kOptDataType: r.dataType = o.number; break;
+        default: break;
         }
     }
-    return true;
+    return r;
 }
 
 std::string BesideThisProgram(const wchar_t* name) {
@@ -128,61 +110,85 @@ std::string BesideThisProgram(const wchar_t* name) {
     return Utf8((dir.substr(0, dir.find_last_of(L"\\/") + 1) + name).c_str());
 }
 
-int Run(const Options& o, const HostTexts& t) {
-    const std::string dll = o.dll.empty() ? BesideThisProgram(L"MERUVIA.DLL") : o.dll;
-    switch (o.action) {
-    case Action::Help:
-        Print(stdout, "%s", t.usage);
-        return kOk;
-    case Action::Unregister:
-        return UnregisterDriver(dll, t);
-    case Action::Doctor:
-        if (o.doRegister && !RegisterDll(dll, t))
-            return kNoDriver;
-        return RunDoctor(o.portGiven ? &o.line : nullptr, t);
-    case Action::Send:
-    case Action::LampTest:
-        break;
-    }
-    if (o.doRegister && !RegisterDll(dll, t))
-        return kNoDriver;
+int SendValues(const Request& r, const ToolTexts& t) {
     DriverSession session(t);
     if (const int rc = session.StartRuntime(); rc != kOk)
         return rc;
     if (const int rc = session.Create(); rc != kOk)
         return rc;
-    if (const int rc = session.CheckTag(o.device, o.registerText, o.dataType); rc != kOk)
+    if (const int rc = session.CheckTag(r.device, r.registerText, r.dataType); rc != kOk)
         return rc;
-    if (const int rc = session.Open(o.line); rc != kOk)
+    if (const int rc = session.Open(r.line); rc != kOk)
         return rc;
-    return o.action == Action::LampTest ? session.LampTest(o.intervalMs) : session.SendAll(o.values);
+    ValueSender sender = session.Sender();
+    if (r.lampTest)
+        return sender.LampTest(r.intervalMs);
+    int status = sender.SendAll(r.values);
+    if (r.interactive)
+        status = sender.Interactive();
+    return status;
+}
+
+int Run(const Request& r, const ToolTexts& t, const OptionTable& options) {
+    if (r.help) {
+        Print(stdout, "%s", UsageText(options, t.hostSynopsis, t.hostExitStatus, t).c_str());
+        return kOk;
+    }
+    if (r.version) {
+        Print(stdout, "meruvia-host %s\n", MERUVIA_VERSION_TEXT);
+        return kOk;
+    }
+    const std::string dll = r.dll.empty() ? BesideThisProgram(L"MERUVIA.DLL") : r.dll;
+    if (r.unregister)
+        return UnregisterDriver(dll, t);
+    if (r.doRegister && !RegisterDll(dll, t))
+        return kNoDriver;
+    if (r.doctor)
+        return RunDoctor(r.portGiven ? &r.line : nullptr, t);
+    if (r.SendsValues())
+        return SendValues(r, t);
+    if (r.doRegister)
+        return kOk;
+    Complain("%s", t.nothingToDo);
+    Complain("%s", t.seeHelp);
+    return kUsage;
+}
+
+// Started from Explorer: the window would close before anyone read it. Say what the tool
+// is, check the installation, and keep the window until a key is pressed.
+int RunOnItsOwn(const ToolTexts& t) {
+    Print(stdout, t.hostIntro, MERUVIA_VERSION_TEXT);
+    const int status = RunDoctor(nullptr, t);
+    Print(stdout, "\n%s\n", t.pressAKey);
+    WaitForKey();
+    return status;
 }
 
 } // namespace
 
 int main() {
-    // The arguments as the user typed them, whatever the code page: paths may be Chinese.
-    int argc = 0;
-    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &argc);
-    if (wide == nullptr)
-        argc = 0; // no memory for the split: the tool then runs as if given nothing
-    std::vector<std::string> utf8;
-    utf8.reserve(static_cast<size_t>(argc));
-    for (int i = 0; i < argc; ++i)
-        utf8.push_back(Utf8(wide[i]));
-    LocalFree(wide);
+    std::vector<std::string> arguments = ArgumentsUtf8();
     std::vector<char*> argv;
-    argv.reserve(utf8.size() + 1);
-    std::transform(utf8.begin(), utf8.end(), std::back_inserter(argv), [](std::string& a) { return &a[0]; });
+    for (std::string& a : arguments)
+        argv.push_back(&a[0]);
     argv.push_back(nullptr);
+    const int argc = static_cast<int>(arguments.size());
 
-    const HostTexts* texts = TextsFor(argc, argv.data());
-    if (texts == nullptr)
-        texts = ChooseTexts("en");
-    Options options;
-    if (!ParseOptions(argc, argv.data(), options, *texts)) {
-        Complain("%s", texts->seeHelp);
+    SetToolName("meruvia-host");
+    UseUtf8Output(std::find_if(argv.begin(), argv.end() - 1, [](const char* a) { return strcmp(a, "--utf8") == 0; }) !=
+                  argv.end() - 1);
+    const ToolTexts& t = TextsFor(LanguageOfCommandLine(argc, argv.data()));
+    if (argc <= 1 && OwnsItsConsole())
+        return RunOnItsOwn(t);
+    const OptionTable options = HostOptions();
+    CommandLine command;
+    if (!ParseCommandLine(options, argc, argv.data(), t, command)) {
+        Complain("%s", t.seeHelp);
         return kUsage;
     }
-    return Run(options, *texts);
+    if (argc <= 1) { // nothing asked for, at a prompt: what there is to ask
+        Print(stdout, "%s", UsageText(options, t.hostSynopsis, t.hostExitStatus, t).c_str());
+        return kOk;
+    }
+    return Run(ReadRequest(command), t, options);
 }

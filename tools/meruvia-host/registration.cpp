@@ -2,16 +2,17 @@
 
 #include <windows.h>
 
-#include "console.h"
+#include "tool_console.h"
+#include "windows_text.h"
 #include "exit_codes.h"
 #include "host/host_interfaces.h"
 #include "registration_seams.h"
 
 
-bool RegisterDll(const std::string& dllUtf8, const HostTexts& t) {
+bool RegisterDll(const std::string& dllUtf8, const ToolTexts& t) {
     HMODULE module = LoadLibraryW(Wide(dllUtf8).c_str());
     if (module == nullptr) {
-        Complain(t.cannotLoad, dllUtf8.c_str(), SystemMessage(GetLastError()).c_str());
+        Complain(t.cannotLoad, dllUtf8.c_str(), SystemMessage(GetLastError(), t).c_str());
         return false;
     }
     using RegisterFn = HRESULT(STDAPICALLTYPE*)();
@@ -20,7 +21,7 @@ bool RegisterDll(const std::string& dllUtf8, const HostTexts& t) {
     if (reg == nullptr) {
         Complain(t.notSelfRegistering, dllUtf8.c_str());
     } else if (const HRESULT hr = reg(); FAILED(hr)) {
-        Complain(t.registerFailed, dllUtf8.c_str(), static_cast<unsigned long>(hr));
+        Complain(t.registerFailed, dllUtf8.c_str(), SystemMessage(static_cast<DWORD>(hr), t).c_str());
     } else {
         Print(stdout, t.registered, dllUtf8.c_str());
         Print(stdout, "\n");
@@ -65,7 +66,7 @@ namespace {
 enum class Removal { Removed, Absent, Kept, Refused };
 
 // Deletes a key that has no subkeys of its own; one that has is someone else's too.
-Removal RemoveLeafKey(const std::wstring& key, const HostTexts& t) {
+Removal RemoveLeafKey(const std::wstring& key, const ToolTexts& t) {
     HKEY h;
     LONG rc = RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &h);
     if (rc == ERROR_FILE_NOT_FOUND)
@@ -83,12 +84,12 @@ Removal RemoveLeafKey(const std::wstring& key, const HostTexts& t) {
         return Removal::Removed;
     if (rc == ERROR_FILE_NOT_FOUND)
         return Removal::Absent;
-    Complain(t.cannotRemove, Utf8(key.c_str()).c_str(), SystemMessage(static_cast<DWORD>(rc)).c_str());
+    Complain(t.cannotRemove, Utf8(key.c_str()).c_str(), SystemMessage(static_cast<DWORD>(rc), t).c_str());
     return Removal::Refused;
 }
 
 // Whether a key's default value, if it has one, is what registration writes there.
-bool PointsAt(const std::wstring& key, const wchar_t* expected, const HostTexts& t) {
+bool PointsAt(const std::wstring& key, const wchar_t* expected, const ToolTexts& t) {
     std::wstring value;
     if (!ReadClassesValue(key, value) || _wcsicmp(value.c_str(), expected) == 0)
         return true;
@@ -136,14 +137,14 @@ bool SameFile(const std::wstring& a, const std::wstring& b) {
     return _wcsicmp(ComparablePath(a).c_str(), ComparablePath(b).c_str()) == 0;
 }
 
-int UnregisterDriver(const std::string& ownDllUtf8, const HostTexts& t) {
+int UnregisterDriver(const std::string& ownDllUtf8, const ToolTexts& t) {
     const std::wstring progId = kMeruviaProgIdW;
     const std::wstring classKey = std::wstring(L"CLSID\\") + kMeruviaClassIdTextW;
     // A registration of another copy of the driver is that copy's: removing it would stop it.
     std::wstring server;
     if (ReadClassesValue(classKey + L"\\InProcServer32", server) && !server.empty() &&
         !SameFile(server, Wide(ownDllUtf8))) {
-        Complain(t.otherCopy, Utf8(server.c_str()).c_str(), ownDllUtf8.c_str());
+        Complain(t.otherCopy, LongPathShown(server).c_str(), ownDllUtf8.c_str());
         return kOk;
     }
     // Children before parents, and each side only where it points at the other.

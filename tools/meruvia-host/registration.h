@@ -4,18 +4,18 @@
 
 #include <string>
 
-#include "texts.h"
+#include "tool_texts.h"
 
 
 // Loads the DLL and calls its DllRegisterServer; says what happened. True on success.
-bool RegisterDll(const std::string& dllUtf8, const HostTexts& t);
+bool RegisterDll(const std::string& dllUtf8, const ToolTexts& t);
 
 // Removes the five keys registration writes, in the view a 32-bit host reads, but only
 // where the class is registered to ownDll (the same file, by identity) or to no file: the
 // registration of another copy is left whole, and said so. Keys that name another
 // component or that hold keys of others stay too. 0 when nothing of this copy's
 // registration is left, 3 when a key could not be removed.
-int UnregisterDriver(const std::string& ownDllUtf8, const HostTexts& t);
+int UnregisterDriver(const std::string& ownDllUtf8, const ToolTexts& t);
 
 // Whether two paths name the same file: by volume and file index where both exist, else
 // by their full long names.

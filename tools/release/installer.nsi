@@ -94,6 +94,7 @@ Var Reg5
 !macro Files Action
   !insertmacro ${Action} "MERUVIA.DLL"
   !insertmacro ${Action} "meruvia-host.exe"
+  !insertmacro ${Action} "meruvia-display.exe"
   !insertmacro ${Action} "INSTALL.txt"
   !insertmacro ${Action} "docs\README.html"
   !insertmacro ${Action} "docs\README.zh-CN.html"
@@ -467,6 +468,7 @@ Section "MERUVIA"
   CreateShortcut "${MENU_DIR}\$(LinkGuideEn).lnk" "$INSTDIR\docs\README.html"
   CreateShortcut "${MENU_DIR}\$(LinkCheck).lnk" "$SYSDIR\cmd.exe" \
     '/c ""$INSTDIR\meruvia-host.exe" --doctor & pause"' "$INSTDIR\meruvia-host.exe"
+  CreateShortcut "${MENU_DIR}\$(LinkDisplay).lnk" "$INSTDIR\meruvia-display.exe"
   CreateShortcut "${MENU_DIR}\$(LinkUninstall).lnk" "$INSTDIR\Uninstall.exe"
 
   ; The size in KB, for the list of installed programs (FileFunc's GetSize would need a plugin).

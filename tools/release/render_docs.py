@@ -10,13 +10,34 @@ import sys
 
 import markdown
 
+# The guides link to each other by their Markdown names; the release holds them rendered,
+# side by side in docs\ under these names (tools/release.sh, installer.nsi).
+HTML_NAMES = {
+    "README.md": "README.html",
+    "README.zh-CN.md": "README.zh-CN.html",
+}
+
+
+def rewrite_link(match):
+    """href="README.zh-CN.md#part" becomes href="README.zh-CN.html#part"."""
+    target = html.unescape(match.group(2))
+    path, hash_mark, fragment = target.partition("#")
+    name = path[2:] if path.startswith("./") else path
+    if name in HTML_NAMES:
+        target = HTML_NAMES[name] + hash_mark + fragment
+    elif re.search(r"\.md$", path, re.I) and not re.match(r"[a-z][a-z0-9+.-]*:", path, re.I):
+        # Any other Markdown file is not in the release: the link would be dead there.
+        sys.exit(f"render_docs: {source} links to {path}, which the release does not hold")
+    return match.group(1) + html.escape(target, quote=True) + match.group(3)
+
+
 source, target = sys.argv[1:3]
 with open(source, encoding="utf-8") as f:
     text = f.read()
 title = re.search(r"^# (.+)$", text, re.M).group(1)
-# The guides link to each other as .md; in the release they are .html side by side.
-text = re.sub(r"\]\(([^)]+)\.md\)", r"](\1.html)", text)
 body = markdown.markdown(text, extensions=["tables", "fenced_code"])
+# Only the links themselves change, never text or code that happens to name a .md file.
+body = re.sub(r'(<a\b[^>]*?\bhref=")([^"]*)(")', rewrite_link, body)
 lang = "zh-CN" if ".zh-CN." in source else "en"
 page = f"""<!DOCTYPE html>
 <html lang="{lang}">
