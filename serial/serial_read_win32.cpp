@@ -26,8 +26,16 @@ int32_t ReadSerialPort(SerialHandle port, uint8_t* buffer, int32_t capacity, uin
         if (!SetCommTimeouts(port, &timeouts))
             return -1;
     }
-    DWORD got = 0;
-    if (!ReadFile(port, buffer, static_cast<DWORD>(capacity), &got, nullptr))
-        return -1;
-    return static_cast<int32_t>(got);
+    // Some serial drivers (Wine's among them) come back empty before the wait is over: the
+    // rest is waited out in short steps, so that an empty read always means a quiet line.
+    const DWORD start = GetTickCount();
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(port, buffer, static_cast<DWORD>(capacity), &got, nullptr))
+            return -1;
+        const DWORD spent = GetTickCount() - start;
+        if (got > 0 || spent >= timeoutMs)
+            return static_cast<int32_t>(got);
+        Sleep(timeoutMs - spent < 10 ? timeoutMs - spent : 10);
+    }
 }

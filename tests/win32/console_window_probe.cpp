@@ -11,6 +11,30 @@
 
 namespace {
 
+// The program's processor time so far, in 100 ns units.
+unsigned long long BusyTime(HANDLE process) {
+    FILETIME created, ended, kernel, user;
+    if (!GetProcessTimes(process, &created, &ended, &kernel, &user))
+        return 0;
+    return (static_cast<unsigned long long>(kernel.dwHighDateTime) << 32 | kernel.dwLowDateTime) +
+           (static_cast<unsigned long long>(user.dwHighDateTime) << 32 | user.dwLowDateTime);
+}
+
+// Waits until the program has stopped working for a while (it waits for a key, or has
+// ended): the probe must not join its console sooner, or the program would find two
+// processes on it, as in a prompt's window, and rightly not take it for its own.
+void WaitUntilIdle(HANDLE process) {
+    unsigned long long last = BusyTime(process);
+    int quiet = 0;
+    for (int k = 0; k < 1200 && quiet < 30; ++k) {
+        if (WaitForSingleObject(process, 100) == WAIT_OBJECT_0)
+            return;
+        const unsigned long long now = BusyTime(process);
+        quiet = now == last ? quiet + 1 : 0;
+        last = now;
+    }
+}
+
 // The text the console window shows, row after row.
 std::wstring ScreenText() {
     HANDLE out = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -68,6 +92,7 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     FreeConsole();
+    WaitUntilIdle(process.hProcess);
     std::wstring shown;
     bool attached = false;
     for (int k = 0; k < 600 && shown.find(until) == std::wstring::npos; ++k) {

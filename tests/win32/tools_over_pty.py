@@ -61,7 +61,7 @@ class Tools(unittest.TestCase):
         self.assertEqual(["123.456", "-00.500"], readings(lines))
 
     # What the tool refuses, and what it says: the driver's own texts for a refused tag or
-    # device, its own for a port or an option.
+    # device, its own for a port or an option (as UTF-8, which the Chinese texts need here).
     def test_refusals_and_their_status(self):
         cases = [
             (["--register-text", "X", "1.5"], 2, "寄存器名字错误!"),
@@ -73,7 +73,7 @@ class Tools(unittest.TestCase):
         ]
         for args, status, message in cases:
             with self.subTest(args=args):
-                result = host(*args)
+                result = host(*args, "--utf8")
                 self.assertEqual(status, result.returncode, result.stderr)
                 self.assertIn(message, result.stderr)
 

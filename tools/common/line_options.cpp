@@ -47,6 +47,18 @@ LineSettings ToLineSettings(const LineOptions& line) {
     return settings;
 }
 
+const char* PortFailureText(SerialOpenFailure failure, const ToolTexts& t) {
+    switch (failure) {
+    case SerialOpenFailure::NoSuchPort: return t.portMissing;
+    case SerialOpenFailure::InUse: return t.portInUse;
+    case SerialOpenFailure::SettingsRefused: return t.portRefusesSettings;
+    case SerialOpenFailure::NotSerial: return t.portNotSerial;
+    case SerialOpenFailure::None:
+    case SerialOpenFailure::Other: break;
+    }
+    return nullptr;
+}
+
 std::string LineSummary(const LineOptions& line) {
     return std::to_string(line.baud) + " " + std::to_string(line.dataBits) + kParityLetters[line.parity] +
            std::to_string(line.stopBits);

@@ -32,6 +32,10 @@ extern const char* const kParityNames[5];
 // The settings in the serial link's terms. The options allow only settings that map: the
 // same host codes the driver gets.
 LineSettings ToLineSettings(const LineOptions& line);
+// Why a port did not open, in the tools' words; nullptr where only the system's words can
+// say it (SerialOpenFailure::Other).
+const char* PortFailureText(SerialOpenFailure failure, const ToolTexts& t);
+
 // "8N1"-style summary of the settings.
 std::string LineSummary(const LineOptions& line);
 

@@ -6,15 +6,8 @@
 namespace {
 
 std::string WhyNotOpened(const SerialOpenResult& opened, const ToolTexts& t) {
-    switch (opened.failure) {
-    case SerialOpenFailure::NoSuchPort: return t.portMissing;
-    case SerialOpenFailure::InUse: return t.portInUse;
-    case SerialOpenFailure::SettingsRefused: return t.portRefusesSettings;
-    case SerialOpenFailure::NotSerial: return t.portNotSerial;
-    case SerialOpenFailure::None:
-    case SerialOpenFailure::Other: break;
-    }
-    return SystemMessage(opened.systemError, t);
+    const char* words = PortFailureText(opened.failure, t);
+    return words != nullptr ? words : SystemMessage(opened.systemError, t);
 }
 
 } // namespace

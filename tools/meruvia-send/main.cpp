@@ -34,17 +34,9 @@ OptionTable SendOptions() {
     return table;
 }
 
-// Why the device did not open, in the tool's words where the link says, else the system's.
 std::string WhyNotOpened(const SerialOpenResult& opened, const ToolTexts& t) {
-    switch (opened.failure) {
-    case SerialOpenFailure::NoSuchPort: return t.portMissing;
-    case SerialOpenFailure::InUse: return t.portInUse;
-    case SerialOpenFailure::SettingsRefused: return t.portRefusesSettings;
-    case SerialOpenFailure::NotSerial: return t.portNotSerial;
-    case SerialOpenFailure::None:
-    case SerialOpenFailure::Other: break;
-    }
-    return strerror(static_cast<int>(opened.systemError));
+    const char* words = PortFailureText(opened.failure, t);
+    return words != nullptr ? words : strerror(static_cast<int>(opened.systemError));
 }
 
 } // namespace
