@@ -62,6 +62,12 @@ class Release(unittest.TestCase):
                 [n.split("/", 1)[1] for n in z.namelist()])
             for name in z.namelist():
                 self.assertNotIn(SOURCE.encode(), z.read(name), name + " carries a build path")
+            # The guides link to each other as the release holds them, side by side in docs\.
+            for guide, other in [("README.html", "README.zh-CN.html"), ("README.zh-CN.html", "README.html")]:
+                page = z.read("%s/docs/%s" % (NAME, guide)).decode("utf-8")
+                self.assertIn('href="%s"' % other, page, guide)
+                self.assertNotRegex(page, r'href="[^":]*\.md[#"]', guide + " links to a Markdown file")
+                self.assertNotRegex(page, r">[^<]*\.md</a>", guide + " names a Markdown file as a link")
         self.assertChecksumsOf(DIST, names)
 
     def assertChecksumsOf(self, dist, names):

@@ -8,13 +8,17 @@ than 260 characters).
     field_tools_over_pty.py <meruvia-host.exe> <meruvia-display> <driver_probe.exe>
                             <wine-run.sh> <wine prefix> <scratch folder>
 """
+import fcntl
 import os
+import pty
 import re
+import select
 import shutil
 import struct
 import subprocess
 import sys
 import tempfile
+import termios
 import threading
 import time
 import unittest
@@ -32,7 +36,6 @@ from display_simulator import LAMP_READINGS  # noqa: E402
 
 DLL = os.path.join(os.path.dirname(HOST), "MERUVIA.DLL")
 WINDOWS_DISPLAY = os.path.join(os.path.dirname(HOST), "meruvia-display.exe")
-CONSOLE_PROBE = os.path.join(os.path.dirname(HOST), "console_window_probe.exe")
 VERSION = os.environ["MERUVIA_VERSION"]  # the project's, as the build was given it
 CLSID = "{93447081-C721-4469-8B89-46F355783C14}"
 TRACE_FILE_LIMIT = 16 * 1024 * 1024
@@ -469,59 +472,118 @@ class CommandsEnd(Case):
 
 
 class DoubleClick(Case):
+    """A console of its own, as a double-click on Windows gives one: under Wine, a program
+    started from a Linux terminal gets a console that no other Windows program shares. From
+    a prompt (cmd, which shares its console) the tool must not wait."""
+
+    def in_a_terminal(self, *args, until):
+        """Runs the program on a pseudo-terminal; once `until` shows, checks that it is still
+        running, presses a key, and gives its exit status and what the terminal showed."""
+        pid, fd = pty.fork()
+        if pid == 0:
+            os.execvpe(WINE_RUN, [WINE_RUN, *args], dict(os.environ, MERUVIA_WINEPREFIX=PREFIX, TERM="xterm"))
+        self.cleanups.append(lambda: os.close(fd))
+        fcntl.ioctl(fd, termios.TIOCSWINSZ, struct.pack("HHHH", 50, 200, 0, 0))
+        shown, waited, status = b"", None, None
+        deadline = time.monotonic() + 300
+        while status is None and time.monotonic() < deadline:
+            if select.select([fd], [], [], 0.5)[0]:
+                try:
+                    shown += os.read(fd, 4096)
+                except OSError:  # the program's side has closed
+                    pass
+            ended, code = os.waitpid(pid, os.WNOHANG)
+            if ended:
+                status = os.waitstatus_to_exitcode(code)
+            elif waited is None and until.encode() in shown:
+                time.sleep(2)
+                waited = os.waitpid(pid, os.WNOHANG)[0] == 0
+                os.write(fd, b"x")
+        if status is None:
+            os.kill(pid, 9)
+            self.fail("%s did not end; it showed: %r" % (" ".join(args), shown))
+        text = re.sub(r"\x1b\[[0-9;?]*[A-Za-z]", "", shown.decode("utf-8", "replace")).replace("\r", "")
+        return status, waited, text
+
     def test_says_what_it_is_checks_and_waits_for_a_key(self):
-        """Started from Explorer, in a window of its own: the window must not flash and
-        close. The probe presses a key once the tool asks for one."""
-        result = wine(CONSOLE_PROBE, "Press any key", windows_path(HOST))
-        self.assertEqual(0, result.returncode, result.stderr)
-        self.assertIn("attached 1\nwaiting 1\nended 1\nstatus 0\n", result.stdout, "it waited for the key, then ended")
-        self.assertIn("meruvia-host %s: tries the MERUVIA display driver" % VERSION, result.stdout)
-        self.assertIn("OK      the driver can be created", result.stdout)
-        self.assertIn("all checks passed", result.stdout)
+        status, waited, shown = self.in_a_terminal(HOST, until="Press any key")
+        self.assertTrue(waited, "it waited for a key: " + shown)
+        self.assertEqual(0, status, shown)
+        self.assertIn("meruvia-host %s: tries the MERUVIA display driver" % VERSION, shown)
+        self.assertIn("OK      the driver can be created", shown)
+        self.assertIn("all checks passed", shown)
+        self.assertIn("Press any key to close this window.", shown)
+
+    def test_from_a_prompt_it_does_not_wait(self):
+        status, waited, shown = self.in_a_terminal("cmd", "/c", windows_path(HOST), until="Press any key")
+        self.assertIsNone(waited, "never asked for a key: " + shown)
+        self.assertEqual(0, status, shown)
+        self.assertIn("usage: meruvia-host", shown)
 
 
 class WindowsDisplaySimulator(Case):
-    """meruvia-display.exe on COM57 shows what meruvia-host sends on COM56, the two ports
+    """meruvia-display.exe on COM72 shows what meruvia-host sends on COM71, the two ports
     joined by a null-modem pair of pseudo-terminals, as an engineer commissions a host
     project without the display."""
 
     def null_modem(self, a, b):
-        folder = self.scratch()
-        socat = subprocess.Popen(["socat", "pty,raw,echo=0,link=%s/a" % folder, "pty,raw,echo=0,link=%s/b" % folder],
-                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.cleanups.append(socat.kill)
-        for _ in range(100):
-            if os.path.exists(folder + "/a") and os.path.exists(folder + "/b"):
-                break
-            time.sleep(0.05)
-        self.mapped(a, os.path.realpath(folder + "/a"))
-        self.mapped(b, os.path.realpath(folder + "/b"))
+        """COMa and COMb joined as by a null-modem cable: each is a pseudo-terminal, and
+        what one end's program writes the other end's program reads."""
+        ends = [self.line(a), self.line(b)]
+        stop = threading.Event()
+
+        def relay():
+            while not stop.is_set():
+                for source, sink in [(ends[0], ends[1]), (ends[1], ends[0])]:
+                    if select.select([source.master], [], [], 0.05)[0]:
+                        try:
+                            os.write(sink.master, os.read(source.master, 4096))
+                        except OSError:
+                            pass
+
+        thread = threading.Thread(target=relay, daemon=True)
+        thread.start()
+        self.cleanups.append(lambda: (stop.set(), thread.join()))
 
     def simulator(self, *args):
-        program = subprocess.Popen([WINE_RUN, WINDOWS_DISPLAY, *args], stdout=subprocess.PIPE,
-                                   stderr=subprocess.PIPE, env=dict(os.environ, MERUVIA_WINEPREFIX=PREFIX))
+        """The simulator started; its output (in a file, read whole at its end) comes from
+        output() once it has ended."""
+        folder = self.scratch()
+        out_path, err_path = os.path.join(folder, "out"), os.path.join(folder, "err")
+        with open(out_path, "wb") as out, open(err_path, "wb") as err:
+            program = subprocess.Popen([WINE_RUN, WINDOWS_DISPLAY, *args], stdout=out, stderr=err,
+                                       env=dict(os.environ, MERUVIA_WINEPREFIX=PREFIX))
         self.cleanups.append(lambda: program.poll() is None and program.kill())
-        first = program.stdout.readline().decode()
-        self.assertTrue(first.startswith("listening on "), first + program.stderr.read().decode())
-        return program, first
+
+        def output(timeout=600):
+            program.wait(timeout=timeout)
+            with open(out_path, "rb") as out, open(err_path, "rb") as err:
+                return out.read(), err.read()
+
+        deadline = time.monotonic() + 300
+        while b"\n" not in open(out_path, "rb").read() and program.poll() is None and time.monotonic() < deadline:
+            time.sleep(0.1)
+        first = open(out_path, "rb").read().split(b"\n")[0].decode()
+        self.assertTrue(first.startswith("listening on "), first + open(err_path, "rb").read().decode())
+        return program, first, output
 
     def test_the_host_tool_to_the_simulator(self):
-        self.null_modem("COM56", "COM57")
+        self.null_modem("COM71", "COM72")
         # The time-out is only a net: a program start in the test machine can take a minute.
-        display, first = self.simulator("--device", "57", "--baud", "19200", "--log", "--frames", "3",
-                                        "--timeout", "600")
-        self.assertEqual("listening on COM57 at 19200 8N1", first.strip())
-        sent = host("--port", "COM56", "--baud", "19200", "1.5", "-12.5", "nan")
+        display, first, output = self.simulator("--device", "72", "--baud", "19200", "--log", "--frames", "3",
+                                                "--timeout", "600")
+        self.assertEqual("listening on COM72 at 19200 8N1", first.strip())
+        sent = host("--port", "COM71", "--baud", "19200", "1.5", "-12.5", "nan")
         self.assertEqual(0, sent.returncode, sent.stderr)
-        out, err = display.communicate(timeout=600)
+        out, err = output()
         self.assertEqual(0, display.returncode, err)
         self.assertEqual(["001.500", "-12.500", "---.---"], re.findall(r"reading (\S+)", out.decode()))
 
     def test_draws_the_reading_as_the_display_shows_it(self):
-        self.null_modem("COM59", "COM60")
-        display, _ = self.simulator("--device", "COM60", "--frames", "1", "--timeout", "600")
-        self.assertEqual(0, host("--port", "COM59", "123.456").returncode)
-        out, _ = display.communicate(timeout=600)
+        self.null_modem("COM73", "COM74")
+        _, first, output = self.simulator("--device", "COM74", "--frames", "1", "--timeout", "600")
+        self.assertEqual(0, host("--port", "COM73", "123.456").returncode)
+        out = output()[0].split(b"\n", 1)[1]
         drawn = subprocess.run([DISPLAY, "--device", "-", "--frames", "1"], input=b"=654.321",
                                capture_output=True, timeout=30).stdout
         self.assertEqual(drawn.replace(b"\n", b"\r\n"), out, "the same digits as the Linux simulator draws")

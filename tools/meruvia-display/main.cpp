@@ -64,7 +64,9 @@ OptionTable DisplayOptions() {
 }
 
 volatile sig_atomic_t g_stop = 0;
+#ifndef _WIN32
 void OnSignal(int) { g_stop = 1; }
+#endif
 
 std::string Timestamp() {
     int hour, minute, second, ms;
@@ -191,8 +193,10 @@ int Run(int argc, char** argv) {
         Complain("%s", t.seeHelp);
         return kDisplayUsage;
     }
+#ifndef _WIN32
     signal(SIGINT, OnSignal);
     signal(SIGTERM, OnSignal);
+#endif
     DisplayLine line;
     if (!line.Open(lineOptions, t))
         return kDisplayLineFailed;
