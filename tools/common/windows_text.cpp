@@ -2,7 +2,9 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 std::string Utf8(const wchar_t* text, int length) {
     const int n = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
@@ -133,4 +135,13 @@ std::vector<std::string> ArgumentsUtf8() {
         arguments.push_back(Utf8(wide[i]));
     LocalFree(wide);
     return arguments;
+}
+
+std::vector<char*> ArgumentPointers(std::vector<std::string>& arguments) {
+    std::vector<char*> argv;
+    argv.reserve(arguments.size() + 1);
+    std::transform(arguments.begin(), arguments.end(), std::back_inserter(argv),
+                   [](std::string& a) { return &a[0]; });
+    argv.push_back(nullptr);
+    return argv;
 }

@@ -28,3 +28,5 @@ std::string LongPathShown(const std::wstring& path);
 // The program's arguments as the user typed them, whatever the code page (paths may be
 // Chinese), in UTF-8.
 std::vector<std::string> ArgumentsUtf8();
+// argv for them: a pointer to each, and a null pointer after the last.
+std::vector<char*> ArgumentPointers(std::vector<std::string>& arguments);

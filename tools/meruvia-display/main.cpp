@@ -211,10 +211,7 @@ int Run(int argc, char** argv) {
 #ifdef _WIN32
 int main() {
     std::vector<std::string> arguments = ArgumentsUtf8();
-    std::vector<char*> argv;
-    for (std::string& a : arguments)
-        argv.push_back(&a[0]);
-    argv.push_back(nullptr);
+    std::vector<char*> argv = ArgumentPointers(arguments);
     // In a window of its own, what went wrong stays readable until a key is pressed.
     const bool ownWindow = OwnsItsConsole();
     const int status = Run(static_cast<int>(arguments.size()), argv.data());

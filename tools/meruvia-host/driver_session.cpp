@@ -60,7 +60,7 @@ int DriverSession::Create(bool quiet, std::string* failure) {
 // The driver's own text as it gave it (code page 936), and in English what it means: on an
 // English system the Chinese may show as boxes.
 std::string DriverSession::DriverText(const char* text) const {
-    const std::string shown = FromCodePage(936, text);
+    std::string shown = FromCodePage(936, text);
     if (&t_ != &kEnglishTexts || text == nullptr)
         return shown;
     for (int32_t code = 0; ErrorTextFor(code) != nullptr; ++code)

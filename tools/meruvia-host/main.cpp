@@ -168,10 +168,7 @@ int RunOnItsOwn(const ToolTexts& t) {
 
 int main() {
     std::vector<std::string> arguments = ArgumentsUtf8();
-    std::vector<char*> argv;
-    for (std::string& a : arguments)
-        argv.push_back(&a[0]);
-    argv.push_back(nullptr);
+    std::vector<char*> argv = ArgumentPointers(arguments);
     const int argc = static_cast<int>(arguments.size());
 
     SetToolName("meruvia-host");
