@@ -410,7 +410,7 @@ class Installer(unittest.TestCase):
     def test_9_signed_release(self):
         cert = os.path.join(os.path.dirname(SIGNED_DIST), "signing", "cert.pem")
         self.install(dist=SIGNED_DIST)
-        for name in ["MERUVIA.DLL", "meruvia-host.exe", "Uninstall.exe"]:
+        for name in ["MERUVIA.DLL", "meruvia-host.exe", "meruvia-display.exe", "Uninstall.exe"]:
             verify = subprocess.run(["osslsigncode", "verify", "-CAfile", cert, "-in",
                                      linux_path(DEFAULT_FOLDER + "\\" + name)], capture_output=True, text=True)
             self.assertEqual(0, verify.returncode, name + ": " + verify.stdout + verify.stderr)

@@ -47,7 +47,7 @@ class NextVersion(unittest.TestCase):
         with open(os.path.join(dist, "meruvia-%s-setup.exe" % nxt), "rb") as f:
             self.assertEqual(nxt, file_version(f.read()), "the installer's version")
         with zipfile.ZipFile(os.path.join(dist, "meruvia-%s-win32.zip" % nxt)) as z:
-            for name in ["MERUVIA.DLL", "meruvia-host.exe"]:
+            for name in ["MERUVIA.DLL", "meruvia-host.exe", "meruvia-display.exe"]:
                 self.assertEqual(nxt, file_version(z.read("meruvia-%s/%s" % (nxt, name))), name)
             self.assertIn(nxt.encode(), z.read("meruvia-%s/meruvia-host.exe" % nxt),
                           "the tool expects the driver of its own version")
