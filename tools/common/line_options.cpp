@@ -11,19 +11,19 @@ const float kLampTestValues[13] = {888.888f, 0.0f,     111.111f, 222.222f, 333.3
                                    444.444f, 555.555f, 666.666f, 777.777f, 888.888f,
                                    999.999f, 123.456f, NAN};
 
-std::vector<OptionSpec> LineOptionSpecs(const char* ToolTexts::*portHelp) {
-    std::vector<OptionSpec> specs;
+std::vector<OptionRow> LineOptionRows(const char* ToolTexts::*portHelp) {
+    std::vector<OptionRow> rows;
     if (portHelp != nullptr)
-        specs.push_back({kOptPort, "--port", nullptr, ValueKind::Port, 0, 0, &ToolTexts::valuePort, portHelp});
-    specs.push_back({kOptBaud, "--baud", nullptr, ValueKind::Whole, 1, 4000000, &ToolTexts::valueNumber,
+        rows.push_back({kOptPort, "--port", nullptr, ValueKind::Port, 0, 0, &ToolTexts::valuePort, portHelp});
+    rows.push_back({kOptBaud, "--baud", nullptr, ValueKind::Whole, 1, 4000000, &ToolTexts::valueNumber,
                      &ToolTexts::helpBaud});
-    specs.push_back({kOptDataBits, "--data-bits", nullptr, ValueKind::Whole, 5, 8, &ToolTexts::valueNumber,
+    rows.push_back({kOptDataBits, "--data-bits", nullptr, ValueKind::Whole, 5, 8, &ToolTexts::valueNumber,
                      &ToolTexts::helpDataBits});
-    specs.push_back({kOptParity, "--parity", nullptr, ValueKind::Parity, 0, 4, &ToolTexts::valueParity,
+    rows.push_back({kOptParity, "--parity", nullptr, ValueKind::Parity, 0, 4, &ToolTexts::valueParity,
                      &ToolTexts::helpParity});
-    specs.push_back({kOptStopBits, "--stop-bits", nullptr, ValueKind::Whole, 1, 2, &ToolTexts::valueNumber,
+    rows.push_back({kOptStopBits, "--stop-bits", nullptr, ValueKind::Whole, 1, 2, &ToolTexts::valueNumber,
                      &ToolTexts::helpStopBits});
-    return specs;
+    return rows;
 }
 
 void ApplyLineOptions(const CommandLine& command, LineOptions& line) {

@@ -23,7 +23,7 @@ struct LineOptions {
 // text given, or none when the tool names its port otherwise), --baud, --data-bits,
 // --parity, --stop-bits.
 enum LineOptionId { kOptPort = 50, kOptBaud, kOptDataBits, kOptParity, kOptStopBits };
-std::vector<OptionSpec> LineOptionSpecs(const char* ToolTexts::*portHelp);
+std::vector<OptionRow> LineOptionRows(const char* ToolTexts::*portHelp);
 // The settings the command line gives, over the defaults already in line.
 void ApplyLineOptions(const CommandLine& command, LineOptions& line);
 

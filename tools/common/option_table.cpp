@@ -9,12 +9,12 @@
 #include "line_options.h"
 #include "tool_console.h"
 
-const OptionSpec kHelpOption = {kOptHelp, "--help", "-h", ValueKind::None, 0, 0, nullptr, &ToolTexts::helpHelp};
-const OptionSpec kVersionOption = {kOptVersion, "--version", nullptr, ValueKind::None, 0, 0, nullptr,
+const OptionRow kHelpOption = {kOptHelp, "--help", "-h", ValueKind::None, 0, 0, nullptr, &ToolTexts::helpHelp};
+const OptionRow kVersionOption = {kOptVersion, "--version", nullptr, ValueKind::None, 0, 0, nullptr,
                                    &ToolTexts::helpVersion};
-const OptionSpec kLangOption = {kOptLang, "--lang", nullptr, ValueKind::Language, 0, 0, &ToolTexts::valueLang,
+const OptionRow kLangOption = {kOptLang, "--lang", nullptr, ValueKind::Language, 0, 0, &ToolTexts::valueLang,
                                 &ToolTexts::helpLang};
-const OptionSpec kUtf8Option = {kOptUtf8, "--utf8", nullptr, ValueKind::None, 0, 0, nullptr, &ToolTexts::helpUtf8};
+const OptionRow kUtf8Option = {kOptUtf8, "--utf8", nullptr, ValueKind::None, 0, 0, nullptr, &ToolTexts::helpUtf8};
 
 const OptionValue* CommandLine::Last(int id) const {
     const auto found = std::find_if(options.rbegin(), options.rend(), [id](const OptionValue& o) { return o.id == id; });
@@ -97,9 +97,9 @@ bool ParseParity(const char* v, unsigned long& code) {
 }
 
 // Reads one value by its kind; says what is wrong when it is not one.
-bool ReadValue(const OptionSpec& spec, const char* v, const ToolTexts& t, OptionValue& out) {
+bool ReadValue(const OptionRow& row, const char* v, const ToolTexts& t, OptionValue& out) {
     out.text = v;
-    switch (spec.kind) {
+    switch (row.kind) {
     case ValueKind::None: return true;
     case ValueKind::Text:
         if (*v != '\0')
@@ -112,14 +112,14 @@ bool ReadValue(const OptionSpec& spec, const char* v, const ToolTexts& t, Option
         return true;
     case ValueKind::Whole:
     case ValueKind::Bits:
-        if ((spec.kind == ValueKind::Whole ? ParseWholeNumber : ParseBits)(v, spec.min, spec.max, out.number))
+        if ((row.kind == ValueKind::Whole ? ParseWholeNumber : ParseBits)(v, row.min, row.max, out.number))
             return true;
-        Complain(t.badNumber, v, spec.name, spec.min, spec.max);
+        Complain(t.badNumber, v, row.name, row.min, row.max);
         return false;
     case ValueKind::Seconds:
         if (ParseSeconds(v, out.number))
             return true;
-        Complain(t.badSeconds, v, spec.name);
+        Complain(t.badSeconds, v, row.name);
         return false;
     case ValueKind::Parity:
         if (ParseParity(v, out.number))
@@ -136,7 +136,7 @@ bool ReadValue(const OptionSpec& spec, const char* v, const ToolTexts& t, Option
         return false;
     }
     }
-    Complain(t.badValue, v, spec.name);
+    Complain(t.badValue, v, row.name);
     return false;
 }
 
@@ -157,11 +157,11 @@ size_t Columns(const std::string& text) {
 bool ParseCommandLine(const OptionTable& table, int argc, char** argv, const ToolTexts& t, CommandLine& out) {
     for (int i = 1; i < argc; ++i) {
         const char* a = argv[i];
-        const OptionSpec* spec = nullptr;
-        for (const OptionSpec& s : table)
+        const OptionRow* row = nullptr;
+        for (const OptionRow& s : table)
             if (strcmp(a, s.name) == 0 || (s.alias != nullptr && strcmp(a, s.alias) == 0))
-                spec = &s;
-        if (spec == nullptr) {
+                row = &s;
+        if (row == nullptr) {
             // A value may start with a minus ("-12.5"); a name never starts with a digit.
             const bool looksLikeOption = a[0] == '-' && (a[1] == '-' || isalpha(static_cast<unsigned char>(a[1])));
             if (looksLikeOption) {
@@ -171,13 +171,13 @@ bool ParseCommandLine(const OptionTable& table, int argc, char** argv, const Too
             out.operands.push_back(a);
             continue;
         }
-        OptionValue value{spec->id, std::string(), 0};
-        if (spec->kind != ValueKind::None) {
+        OptionValue value{row->id, std::string(), 0};
+        if (row->kind != ValueKind::None) {
             if (i + 1 >= argc) {
-                Complain(t.needsValue, spec->name);
+                Complain(t.needsValue, row->name);
                 return false;
             }
-            if (!ReadValue(*spec, argv[++i], t, value))
+            if (!ReadValue(*row, argv[++i], t, value))
                 return false;
         }
         out.options.push_back(value);
@@ -188,7 +188,7 @@ bool ParseCommandLine(const OptionTable& table, int argc, char** argv, const Too
 std::string UsageText(const OptionTable& table, const char* synopsis, const char* exitStatus, const ToolTexts& t) {
     constexpr size_t kHelpColumn = 23;
     std::string usage = std::string(synopsis) + "\n";
-    for (const OptionSpec& s : table) {
+    for (const OptionRow& s : table) {
         std::string entry = std::string("  ") + s.name;
         if (s.value != nullptr)
             entry += std::string(" ") + t.*s.value;
@@ -206,4 +206,15 @@ std::string UsageText(const OptionTable& table, const char* synopsis, const char
         usage += entry;
     }
     return usage + "\n" + exitStatus;
+}
+
+bool AnswerHelpOrVersion(const CommandLine& command, const OptionTable& table, const char* tool,
+                         const char* synopsis, const char* exitStatus, const ToolTexts& t) {
+    if (command.Has(kOptHelp))
+        Print(stdout, "%s", UsageText(table, synopsis, exitStatus, t).c_str());
+    else if (command.Has(kOptVersion))
+        Print(stdout, "%s %s\n", tool, MERUVIA_VERSION_TEXT);
+    else
+        return false;
+    return true;
 }

@@ -20,7 +20,7 @@ enum class ValueKind : uint8_t {
     Port,     // a port name; on Windows a bare number n means COMn
 };
 
-struct OptionSpec {
+struct OptionRow {
     int id;
     const char* name;               // "--baud"
     const char* alias;              // another spelling ("-h"), or nullptr
@@ -45,7 +45,7 @@ struct CommandLine {
     const OptionValue* Last(int id) const;
 };
 
-using OptionTable = std::vector<OptionSpec>;
+using OptionTable = std::vector<OptionRow>;
 
 // Reads the arguments by the table. An option that is not there, a missing value or one
 // outside its range is said (in t's language, after "tool: ") and false returned.
@@ -53,6 +53,11 @@ bool ParseCommandLine(const OptionTable& table, int argc, char** argv, const Too
 
 // The usage: the synopsis, one entry per option with its explanation, the exit status.
 std::string UsageText(const OptionTable& table, const char* synopsis, const char* exitStatus, const ToolTexts& t);
+
+// --help and --version, the same in every tool: the usage, or the tool's name and version,
+// on standard output. True when one of them was asked for; the tool then ends.
+bool AnswerHelpOrVersion(const CommandLine& command, const OptionTable& table, const char* tool,
+                         const char* synopsis, const char* exitStatus, const ToolTexts& t);
 
 // A decimal whole number from min to max, nothing else (no sign, blank, base prefix).
 bool ParseWholeNumber(const char* text, unsigned long min, unsigned long max, unsigned long& out);
@@ -62,4 +67,4 @@ std::string PortName(const char* text);
 
 // Options every tool has.
 enum CommonOptionId { kOptHelp = 1, kOptVersion, kOptLang, kOptUtf8, kFirstToolOption = 100 };
-extern const OptionSpec kHelpOption, kVersionOption, kLangOption, kUtf8Option;
+extern const OptionRow kHelpOption, kVersionOption, kLangOption, kUtf8Option;

@@ -18,6 +18,9 @@ void Print(FILE* stream, const char* format, ...) __attribute__((format(printf, 
 // To standard error, with the tool's name before and a line end after.
 void Complain(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// The platform's side: UTF-8 text out to the stream as described above.
+void WriteText(FILE* stream, const std::string& text);
+
 // Whether standard input is a console someone types at (not a pipe or a file).
 bool InputIsInteractive();
 // The next line of standard input in UTF-8, without its line end; false at the end.

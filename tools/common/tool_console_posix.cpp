@@ -4,50 +4,17 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 
 #include "tool_texts.h"
 
-namespace {
-
-std::string g_name = "tool";
-
-std::string Format(const char* format, va_list args) {
-    va_list again;
-    va_copy(again, args);
-    const int n = vsnprintf(nullptr, 0, format, args);
-    std::string out(n > 0 ? static_cast<size_t>(n) + 1 : 1, '\0');
-    if (n > 0)
-        vsnprintf(&out[0], out.size(), format, again);
-    va_end(again);
-    out.pop_back();
-    return out;
-}
-
-} // namespace
-
-void SetToolName(const char* name) { g_name = name; }
-
 // Linux terminals, pipes and files all take UTF-8.
 void UseUtf8Output(bool) {}
 
-void Print(FILE* stream, const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    const std::string text = Format(format, args);
-    va_end(args);
+void WriteText(FILE* stream, const std::string& text) {
     fwrite(text.data(), 1, text.size(), stream);
     fflush(stream);
-}
-
-void Complain(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    const std::string text = g_name + ": " + Format(format, args) + "\n";
-    va_end(args);
-    fwrite(text.data(), 1, text.size(), stderr);
 }
 
 bool InputIsInteractive() { return isatty(STDIN_FILENO) != 0; }

@@ -2,34 +2,21 @@
 
 #include <windows.h>
 
-#include <cstdarg>
-
 #include "tool_texts.h"
 #include "windows_text.h"
 
 namespace {
 
-std::string g_name = "tool";
 bool g_utf8 = false;
-
-std::string Format(const char* format, va_list args) {
-    va_list again;
-    va_copy(again, args);
-    const int n = vsnprintf(nullptr, 0, format, args);
-    std::string out(n > 0 ? static_cast<size_t>(n) + 1 : 1, '\0');
-    if (n > 0)
-        vsnprintf(&out[0], out.size(), format, again);
-    va_end(again);
-    out.pop_back();
-    return out;
-}
 
 bool IsConsole(HANDLE handle) {
     DWORD mode;
     return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
 }
 
-void Write(FILE* stream, const std::string& text) {
+} // namespace
+
+void WriteText(FILE* stream, const std::string& text) {
     const DWORD lastError = GetLastError();
     HANDLE handle = GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
     if (IsConsole(handle)) {
@@ -50,27 +37,7 @@ void Write(FILE* stream, const std::string& text) {
     SetLastError(lastError);
 }
 
-} // namespace
-
-void SetToolName(const char* name) { g_name = name; }
-
 void UseUtf8Output(bool utf8) { g_utf8 = utf8; }
-
-void Print(FILE* stream, const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    const std::string text = Format(format, args);
-    va_end(args);
-    Write(stream, text);
-}
-
-void Complain(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    const std::string text = g_name + ": " + Format(format, args) + "\n";
-    va_end(args);
-    Write(stderr, text);
-}
 
 bool InputIsInteractive() { return IsConsole(GetStdHandle(STD_INPUT_HANDLE)); }
 

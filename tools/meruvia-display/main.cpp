@@ -44,7 +44,7 @@ OptionTable DisplayOptions() {
         {kOptLink, "--link", nullptr, ValueKind::Text, 0, 0, &ToolTexts::valuePath, &ToolTexts::helpLink},
     };
 #endif
-    const OptionTable line = LineOptionSpecs(nullptr);
+    const OptionTable line = LineOptionRows(nullptr);
     table.insert(table.end(), line.begin(), line.end());
     const OptionTable own = {
         {kOptLog, "--log", nullptr, ValueKind::None, 0, 0, nullptr, &ToolTexts::helpLog},
@@ -163,14 +163,8 @@ int Run(int argc, char** argv) {
         return kDisplayUsage;
     }
     UseUtf8Output(command.Has(kOptUtf8));
-    if (command.Has(kOptHelp)) {
-        Print(stdout, "%s", UsageText(options, t.displaySynopsis, t.displayExitStatus, t).c_str());
+    if (AnswerHelpOrVersion(command, options, "meruvia-display", t.displaySynopsis, t.displayExitStatus, t))
         return kDisplayDone;
-    }
-    if (command.Has(kOptVersion)) {
-        Print(stdout, "meruvia-display %s\n", MERUVIA_VERSION_TEXT);
-        return kDisplayDone;
-    }
     DisplayLineOptions lineOptions;
     ApplyLineOptions(command, lineOptions.line);
     if (const OptionValue* device = command.Last(kOptDevice))

@@ -43,7 +43,7 @@ OptionTable HostOptions() {
         {kOptUnregister, "--unregister", nullptr, ValueKind::None, 0, 0, nullptr, &ToolTexts::helpUnregister},
         {kOptDll, "--dll", nullptr, ValueKind::Text, 0, 0, &ToolTexts::valuePath, &ToolTexts::helpDll},
     };
-    const OptionTable line = LineOptionSpecs(&ToolTexts::helpPort);
+    const OptionTable line = LineOptionRows(&ToolTexts::helpPort);
     table.insert(table.end(), line.begin(), line.end());
     const OptionTable tag = {
         {kOptDevice, "--device", nullptr, ValueKind::Text, 0, 0, &ToolTexts::valueText, &ToolTexts::helpDevice},
@@ -63,7 +63,7 @@ OptionTable HostOptions() {
 
 // What was asked for: the commands that do their job and end, and the ways values go out.
 struct Request {
-    bool help = false, version = false, doctor = false, doRegister = false, unregister = false;
+    bool doctor = false, doRegister = false, unregister = false;
     bool lampTest = false, interactive = false;
     std::string dll;
     LineOptions line;
@@ -85,8 +85,6 @@ Request ReadRequest(const CommandLine& command) {
     r.values = command.operands;
     for (const OptionValue& o : command.options) {
         switch (o.id) {
-        case kOptHelp: r.help = true; break;
-        case kOptVersion: r.version = true; break;
         case kOptDoctor: r.doctor = true; break;
         case kOptRegister: r.doRegister = true; break;
         case kOptUnregister: r.unregister = true; break;
@@ -129,15 +127,7 @@ int SendValues(const Request& r, const ToolTexts& t) {
     return status;
 }
 
-int Run(const Request& r, const ToolTexts& t, const OptionTable& options) {
-    if (r.help) {
-        Print(stdout, "%s", UsageText(options, t.hostSynopsis, t.hostExitStatus, t).c_str());
-        return kOk;
-    }
-    if (r.version) {
-        Print(stdout, "meruvia-host %s\n", MERUVIA_VERSION_TEXT);
-        return kOk;
-    }
+int Run(const Request& r, const ToolTexts& t) {
     const std::string dll = r.dll.empty() ? BesideThisProgram(L"MERUVIA.DLL") : r.dll;
     if (r.unregister)
         return UnregisterDriver(dll, t);
@@ -187,5 +177,7 @@ int main() {
         Print(stdout, "%s", UsageText(options, t.hostSynopsis, t.hostExitStatus, t).c_str());
         return kOk;
     }
-    return Run(ReadRequest(command), t, options);
+    if (AnswerHelpOrVersion(command, options, "meruvia-host", t.hostSynopsis, t.hostExitStatus, t))
+        return kOk;
+    return Run(ReadRequest(command), t);
 }

@@ -20,7 +20,7 @@ namespace {
 enum SendOptionId { kOptLampTest = kFirstToolOption, kOptInterval, kOptInteractive };
 
 OptionTable SendOptions() {
-    OptionTable table = LineOptionSpecs(&ToolTexts::helpSendPort);
+    OptionTable table = LineOptionRows(&ToolTexts::helpSendPort);
     const OptionTable own = {
         {kOptLampTest, "--lamp-test", nullptr, ValueKind::None, 0, 0, nullptr, &ToolTexts::helpLampTest},
         {kOptInterval, "--interval", nullptr, ValueKind::Whole, 0, 3600000, &ToolTexts::valueMs,
@@ -50,14 +50,8 @@ int main(int argc, char** argv) {
         Complain("%s", t.seeHelp);
         return kUsage;
     }
-    if (command.Has(kOptHelp)) {
-        Print(stdout, "%s", UsageText(options, t.sendSynopsis, t.sendExitStatus, t).c_str());
+    if (AnswerHelpOrVersion(command, options, "meruvia-send", t.sendSynopsis, t.sendExitStatus, t))
         return kOk;
-    }
-    if (command.Has(kOptVersion)) {
-        Print(stdout, "meruvia-send %s\n", MERUVIA_VERSION_TEXT);
-        return kOk;
-    }
     LineOptions line;
     ApplyLineOptions(command, line);
     const bool lampTest = command.Has(kOptLampTest), interactive = command.Has(kOptInteractive);
