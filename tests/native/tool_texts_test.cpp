@@ -154,7 +154,7 @@ TEST(OptionTable, UsageComesFromTheTable) {
         const std::string usage = UsageText(table, "SYNOPSIS", "EXIT", *t);
         EXPECT_EQ(0u, usage.find("SYNOPSIS\n"));
         EXPECT_EQ(usage.size() - 4, usage.rfind("EXIT"));
-        for (const OptionSpec& o : table) {
+        for (const OptionRow& o : table) {
             const std::string entry = std::string("\n  ") + o.name + " ";
             EXPECT_NE(std::string::npos, usage.find(entry)) << o.name;
             EXPECT_EQ(usage.find(entry), usage.rfind(entry)) << o.name;
